@@ -1,0 +1,197 @@
+#include "command/command_server.h"
+
+#include <cstdio>
+
+#include "core/config.h"
+#include "core/paths.h"
+#include "core/utf.h"
+#include "platform/clock.h"
+
+namespace velmor {
+namespace {
+
+constexpr uint32_t kConnectedPassMs = 20;
+constexpr uint32_t kWaitingPassMs = 100;
+// Status texts are kept to 259 characters, as the status bar shows them.
+constexpr size_t kStatusTextMax = 259;
+
+std::string FormatDisconnected(const std::string& reason) {
+  std::string text = kTextDisconnectedFormat;
+  text.replace(text.find("%s"), 2, reason);
+  return text;
+}
+
+}  // namespace
+
+CommandServer::CommandServer(ServerHost* host) : host_(host) {
+  scratch_.resize(kScratchSize);
+  networking_ = platform::StartNetworking();
+  if (!session_thread_.Start(nullptr, &SessionPassCallback, nullptr, this)) Release();
+}
+
+CommandServer::~CommandServer() {
+  session_thread_.Stop();
+  Release();
+  if (networking_) platform::StopNetworking();
+}
+
+bool CommandServer::StartCommandListener(uint16_t port) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    if (!listener_.ListenTcp(port, 1)) {
+      Release();
+      return false;
+    }
+    favourites_ = std::make_unique<CChannelList>();
+    search_results_ = std::make_unique<CChannelList>();
+    word_list_ = std::make_unique<WordList>();
+    thumbnails_ = std::make_unique<ThumbnailManager>();
+    data_table_ = std::make_unique<DataTable>();
+  }
+  ApplyServerSettings();
+  connected_ = false;
+  authenticated_ = false;
+  PostStatusEvent(kStatusNone, "", "");
+  listening_ = true;
+  PostStatusEvent(kStatusWaiting, kTextWaiting, "");
+  return true;
+}
+
+void CommandServer::ApplyServerSettings() {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  const S_CONFIG& config = Config();
+  ResolveFolderSetting(config.pcTrimPath);
+  BindChannelLists();
+  video_ext_.Parse(config.pcExt);
+  audio_ext_.Parse(config.pcAudioExt);
+  image_ext_.Parse(config.pcImageExt);
+  live_timeout_ms_ = static_cast<uint32_t>(config.iLiveTimeOutSec) * 1000u;
+  if (suspended_) {
+    suspended_ = false;
+    suspension_changed_ = true;
+  }
+  server_log_.Apply(config.iServerLog);
+  if (word_list_) {
+    std::string word_file;
+    ResolveFileSetting(config.pcWordListPath, "WordList.txt", &word_file);
+    word_list_->SetFile(word_file);
+  }
+  const std::string thumbnail_folder = ResolveFolderSetting(config.pcThumbnailPath220);
+  if (thumbnails_) {
+    thumbnails_->Configure(ThumbnailManager::SettingsFor(
+        this, thumbnail_folder, ResolveFolderSetting(config.pcFFMpegPath)));
+  }
+  if (data_table_) {
+    data_table_->Load({config.iDataTableDeviceID, config.pcDataTablePath, thumbnail_folder});
+  }
+}
+
+// The last channel of each list type wins.
+void CommandServer::BindChannelLists() {
+  if (!favourites_ || !search_results_) return;
+  const S_CONFIG& config = Config();
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    const S_CONFIG_CH& entry = config.channel[channel];
+    std::string file;
+    if (entry.iType == kChannelSearchList) {
+      ResolveFileSetting(entry.pcPath, "search.vrl", &file);
+      search_results_->Bind(channel, CChannelList::kSearchList, file, 0);
+    } else if (entry.iType == kChannelFavourites) {
+      ResolveFileSetting(entry.pcPath, "favorite.vrl", &file);
+      favourites_->Bind(channel, CChannelList::kFavourites, file, 0);
+    }
+  }
+}
+
+void CommandServer::PostStatusEvent(int code, const std::string& first_text,
+                                    const std::string& second_text) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  status_.code = code;
+  status_.first_text = CutToUtf16Units(first_text, kStatusTextMax);
+  status_.second_text = CutToUtf16Units(second_text, kStatusTextMax);
+  if (code >= 0) WriteEventLine(code, status_.first_text, status_.second_text);
+}
+
+bool CommandServer::TakeStatusEvent(StatusEvent* event) {
+  std::unique_lock<std::recursive_mutex> lock(lock_, std::try_to_lock);
+  if (!lock.owns_lock()) return false;
+  *event = status_;
+  status_ = StatusEvent();
+  return true;
+}
+
+void CommandServer::WriteEventLine(int code, const std::string& first_text,
+                                   const std::string& second_text) {
+  if (!server_log_.IsOpen()) return;
+  char code_text[16];
+  std::snprintf(code_text, sizeof code_text, "0x%04X", static_cast<unsigned>(code));
+  server_log_.WriteLine(ServerLog::Tagged("EVENT", std::string("code=") + code_text + ", msg1=\"" +
+                                                       first_text + "\", msg2=\"" + second_text +
+                                                       "\""),
+                        kLogEventBodyMax);
+}
+
+void CommandServer::EndSession(const std::string& reason) {
+  if (client_.IsOpen()) {
+    client_.Close();
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    status_.code = kStatusDisconnected;
+    status_.first_text = CutToUtf16Units(FormatDisconnected(reason), kStatusTextMax);
+    status_.second_text = connected_ ? peer_.ToString() : kNoPeerAddress;
+    WriteEventLine(status_.code, status_.first_text, status_.second_text);
+  }
+  if (thumbnails_) thumbnails_->ClearRequests();
+  forced_disconnect_ = false;
+  connected_ = false;
+  authenticated_ = false;
+  server_log_.Flush();
+}
+
+void CommandServer::Release() {
+  {
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    listening_ = false;
+  }
+  send_buffer_.clear();
+  send_buffer_.shrink_to_fit();
+  EndSession(kReasonRelease);
+  listener_.Close();
+  ReleaseLibrary();
+}
+
+void CommandServer::ReleaseLibrary() {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  thumbnails_.reset();
+  data_table_.reset();
+  favourites_.reset();
+  search_results_.reset();
+  word_list_.reset();
+  if (server_log_.IsOpen()) server_log_.WriteShutdownAndClose();
+}
+
+uint16_t CommandServer::port() const { return listener_.IsOpen() ? listener_.LocalPort() : 0; }
+
+std::string CommandServer::peer_address() const {
+  return connected_ ? peer_.ToString() : kNoPeerAddress;
+}
+
+int CommandServer::SessionPassCallback(void* self) {
+  return static_cast<CommandServer*>(self)->SessionPass();
+}
+
+int CommandServer::SessionPass() {
+  bool connected = false;
+  {
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    if (listening_) SessionStep();
+    connected = connected_;
+  }
+  session_thread_.SleepUnlessStopped(connected ? kConnectedPassMs : kWaitingPassMs);
+  return 1;
+}
+
+void CommandServer::SessionStep() {
+  // Players are accepted and served here once the command protocol is in.
+}
+
+}  // namespace velmor

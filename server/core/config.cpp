@@ -1,0 +1,217 @@
+#include "core/config.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "core/paths.h"
+#include "core/utf.h"
+#include "core/version.h"
+#include "platform/ini_store.h"
+
+namespace velmor {
+namespace {
+
+// One key of the file and the field it fills.
+struct ConfigKey {
+  const char* section;
+  const char* key;
+  int S_CONFIG::*number;
+  std::string S_CONFIG::*text;
+  int default_number;
+  const char* default_text;
+};
+
+#define VELMOR_INT(section, field, key, value) \
+  { section, key, &S_CONFIG::field, nullptr, value, nullptr }
+#define VELMOR_TEXT(section, field, key, value) \
+  { section, key, nullptr, &S_CONFIG::field, 0, value }
+
+// "File" then "Config", each in this order; the file is written in it.
+constexpr ConfigKey kKeys[] = {
+    VELMOR_TEXT("File", pcExt, "pcExt", "mp4"),
+    VELMOR_TEXT("File", pcAudioExt, "pcAudioExt", "wav mp3"),
+    VELMOR_TEXT("File", pcImageExt, "pcImageExt", "jpg jpeg png"),
+    VELMOR_INT("File", iUseFileGroup, "iUseFileGroup", 1),
+    VELMOR_TEXT("File", pcFileGroup, "pcFileGroup", "#"),
+    VELMOR_TEXT("File", pcSearchFolder1, "pcSearchFolder1", "SearchFolder1.vrl"),
+    VELMOR_TEXT("File", pcTrimPath, "pcTrimPath", "trim"),
+    VELMOR_TEXT("File", pcWordListPath, "pcWordListPath", "WordList.txt"),
+    VELMOR_TEXT("File", pcPCFolderListPath, "pcPCFolderListPath", "PCFolderList.vrl"),
+    VELMOR_TEXT("File", pcDataTablePath, "pcDataTablePath", "data\\VelmorVRServer.txt"),
+    VELMOR_INT("File", iDataTableDeviceID, "iDataTableDeviceID", 10),
+    VELMOR_INT("Config", iUsePassword, "iUsePassword", 0),
+    VELMOR_TEXT("Config", pcPassword, "pcPassword", ""),
+    VELMOR_INT("Config", iUseMouse, "iUseMouse", 0),
+    VELMOR_INT("Config", iUseMouseGetKeybordFocus, "iUseMouseGetKeybordFocus", 0),
+    VELMOR_INT("Config", iUseMouseScale, "iUseMouseScale", 100),
+    VELMOR_INT("Config", iPortServer, "iPortServer", 11922),
+    VELMOR_INT("Config", iPortHttp, "iPortHttp", 11921),
+    VELMOR_INT("Config", iPortMouse, "iPortMouse", 11923),
+    VELMOR_INT("Config", iServerAcceptNum, "iServerAcceptNum.220", 5),
+    VELMOR_INT("Config", iServerAcceptFullNum, "iServerAcceptFullNum.220", 3),
+    VELMOR_INT("Config", iServerCacheBuffSizeMB, "iServerCacheBuffSizeMB", 1),
+    VELMOR_INT("Config", iServerCacheBuffNum, "iServerCacheBuffNum", 32),
+    VELMOR_INT("Config", iServerCacheBuffProtectNum, "iServerCacheBuffProtectNum", 8),
+    VELMOR_INT("Config", iLiveTimeOutSec, "iLiveTimeOutSec", 120),
+    VELMOR_INT("Config", iServerLog, "iServerLog", 0),
+    VELMOR_INT("Config", iUseFFMpeg, "rw.iUseFFMpeg", 0),
+    VELMOR_TEXT("Config", pcFFMpegPath, "pcFFMpegPath", "ffmpeg"),
+    VELMOR_TEXT("Config", pcThumbnailPath, "pcThumbnailPath", "thumbnail"),
+    VELMOR_TEXT("Config", pcThumbnailPath220, "pcThumbnailPath.220", "thumbnail220"),
+};
+
+#undef VELMOR_INT
+#undef VELMOR_TEXT
+
+constexpr S_CONFIG_CH kChannelDefaults[kChannelCount] = {
+    {kChannelVrDevice, ""},         {kChannelPcFolder, ""},
+    {kChannelPlaylist, "ch3.vrl"},  {kChannelPlaylist, "ch4.vrl"},
+    {kChannelPlaylist, "ch5.vrl"},  {kChannelPlaylist, "ch6.vrl"},
+    {kChannelSearchList, "search.vrl"}, {kChannelFavourites, "favorite.vrl"},
+};
+
+// A default that tells an absent key from a present empty one.
+constexpr char kAbsentMarker[] = "\x01";
+constexpr size_t kTextCapacity = kConfigTextMax + 1;
+
+S_CONFIG& LastSynchronised() {
+  static S_CONFIG copy;
+  return copy;
+}
+
+std::string ChannelSection(int channel) { return "ch." + std::to_string(channel); }
+
+// Reads or writes one integer key; the mode decides which.
+class KeyIo {
+ public:
+  KeyIo(std::string path, bool write_all) : path_(std::move(path)), write_all_(write_all) {}
+
+  void Number(const std::string& section, const char* key, int* value) const {
+    if (!write_all_) {
+      const std::string text = platform::ReadIniString(path_, section, key, "", kTextCapacity);
+      if (!text.empty()) {
+        ParseDecimalInt(text, value);
+        return;
+      }
+    }
+    platform::WriteIniString(path_, section, key, std::to_string(*value));
+  }
+
+  void Text(const std::string& section, const char* key, std::string* value) const {
+    if (!write_all_) {
+      const std::string text =
+          platform::ReadIniString(path_, section, key, kAbsentMarker, kTextCapacity);
+      if (text != kAbsentMarker) {
+        *value = CutToUtf16Units(text, kConfigTextMax);
+        return;
+      }
+    }
+    platform::WriteIniString(path_, section, key, *value);
+  }
+
+ private:
+  std::string path_;
+  bool write_all_;
+};
+
+void ForEachKey(S_CONFIG& config, const KeyIo& io) {
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    const std::string section = ChannelSection(channel);
+    io.Number(section, "iType", &config.channel[channel].iType);
+    io.Text(section, "pcPath", &config.channel[channel].pcPath);
+  }
+  for (const ConfigKey& key : kKeys) {
+    if (key.number != nullptr) {
+      io.Number(key.section, key.key, &(config.*key.number));
+    } else {
+      io.Text(key.section, key.key, &(config.*key.text));
+    }
+  }
+}
+
+template <typename Int>
+bool ParseDecimal(std::string_view text, Int* value) {
+  size_t pos = 0;
+  while (pos < text.size() && (text[pos] == ' ' || (text[pos] >= '\t' && text[pos] <= '\r'))) {
+    ++pos;
+  }
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) negative = text[pos++] == '-';
+  if (pos >= text.size() || text[pos] < '0' || text[pos] > '9') return false;
+  // Like the C library, out-of-range input wraps instead of failing.
+  unsigned long long magnitude = 0;
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+    magnitude = magnitude * 10 + static_cast<unsigned>(text[pos++] - '0');
+  }
+  if (negative) magnitude = 0 - magnitude;
+  *value = static_cast<Int>(magnitude);
+  return true;
+}
+
+}  // namespace
+
+S_CONFIG& Config() {
+  static S_CONFIG config = DefaultConfig();
+  return config;
+}
+
+S_CONFIG DefaultConfig() {
+  S_CONFIG config;
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    config.channel[channel] = kChannelDefaults[channel];
+  }
+  for (const ConfigKey& key : kKeys) {
+    if (key.number != nullptr) {
+      config.*key.number = key.default_number;
+    } else {
+      config.*key.text = key.default_text;
+    }
+  }
+  return config;
+}
+
+std::string ConfigFilePath() { return BesideProgram(kSettingsFileName); }
+
+bool LoadConfig() {
+  S_CONFIG& config = Config();
+  config = DefaultConfig();
+  const std::string path = ConfigFilePath();
+  const bool write_all = PathKind(path) != kPathFile;
+  if (write_all && !platform::CreateUtf16File(path)) return false;
+  if (platform::GetPathType(path) != platform::PathType::kFile) return false;
+  ForEachKey(config, KeyIo(path, write_all));
+  LastSynchronised() = config;
+  return true;
+}
+
+bool SaveConfig() {
+  S_CONFIG& config = Config();
+  S_CONFIG& synced = LastSynchronised();
+  const std::string path = ConfigFilePath();
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    const std::string section = ChannelSection(channel);
+    const S_CONFIG_CH& now = config.channel[channel];
+    const S_CONFIG_CH& then = synced.channel[channel];
+    if (now.iType != then.iType) {
+      platform::WriteIniString(path, section, "iType", std::to_string(now.iType));
+    }
+    if (now.pcPath != then.pcPath) platform::WriteIniString(path, section, "pcPath", now.pcPath);
+  }
+  for (const ConfigKey& key : kKeys) {
+    if (key.number != nullptr && config.*key.number != synced.*key.number) {
+      platform::WriteIniString(path, key.section, key.key, std::to_string(config.*key.number));
+    } else if (key.text != nullptr && config.*key.text != synced.*key.text) {
+      platform::WriteIniString(path, key.section, key.key, config.*key.text);
+    }
+  }
+  synced = config;
+  return true;
+}
+
+bool ParseDecimalInt(std::string_view text, int* value) { return ParseDecimal(text, value); }
+
+bool ParseDecimalInt64(std::string_view text, long long* value) {
+  return ParseDecimal(text, value);
+}
+
+}  // namespace velmor

@@ -1,0 +1,90 @@
+// The process-wide settings record and its INI file. Only the thread that
+// runs the user interface (or the headless host's main thread) writes it;
+// the others read it.
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace velmor {
+
+// Channel types.
+enum ChannelType : int {
+  kChannelPcFolder = 0,
+  kChannelVrDevice = 1,
+  kChannelSearchList = 2,
+  kChannelFavourites = 3,
+  kChannelPlaylist = 4,
+};
+
+inline constexpr int kChannelCount = 8;
+// Text settings hold at most this many UTF-16 characters; longer values are
+// cut when read.
+inline constexpr size_t kConfigTextMax = 259;
+
+struct S_CONFIG_CH {
+  int iType = 0;
+  std::string pcPath;
+
+  bool operator==(const S_CONFIG_CH&) const = default;
+};
+
+struct S_CONFIG {
+  std::array<S_CONFIG_CH, kChannelCount> channel;
+  // [File]
+  std::string pcExt;
+  std::string pcAudioExt;
+  std::string pcImageExt;
+  int iUseFileGroup = 0;
+  std::string pcFileGroup;
+  std::string pcSearchFolder1;
+  std::string pcTrimPath;
+  std::string pcWordListPath;
+  std::string pcPCFolderListPath;
+  std::string pcDataTablePath;
+  int iDataTableDeviceID = 0;
+  // [Config]
+  int iUsePassword = 0;
+  std::string pcPassword;
+  int iUseMouse = 0;
+  int iUseMouseGetKeybordFocus = 0;
+  int iUseMouseScale = 0;
+  int iPortServer = 0;
+  int iPortHttp = 0;
+  int iPortMouse = 0;
+  int iServerAcceptNum = 0;
+  int iServerAcceptFullNum = 0;
+  int iServerCacheBuffSizeMB = 0;
+  int iServerCacheBuffNum = 0;
+  int iServerCacheBuffProtectNum = 0;
+  int iLiveTimeOutSec = 0;
+  int iServerLog = 0;
+  int iUseFFMpeg = 0;
+  std::string pcFFMpegPath;
+  std::string pcThumbnailPath;
+  std::string pcThumbnailPath220;
+
+  bool operator==(const S_CONFIG&) const = default;
+};
+
+// The one settings record of the process.
+S_CONFIG& Config();
+// Every field at its default.
+S_CONFIG DefaultConfig();
+
+// The settings file: the program folder and "VelmorVRServer.ini".
+std::string ConfigFilePath();
+
+// Fills the record with defaults, reads the file and writes the defaults of
+// missing keys back into it. False only when the file can neither be found
+// nor created.
+bool LoadConfig();
+// Writes every field that differs from the values of the last load or save.
+bool SaveConfig();
+
+// Parses the way "%d" does: blanks, a sign, digits; trailing text is
+// ignored. False when no digit follows.
+bool ParseDecimalInt(std::string_view text, int* value);
+bool ParseDecimalInt64(std::string_view text, long long* value);
+
+}  // namespace velmor

@@ -1,0 +1,86 @@
+#include "core/server_runtime.h"
+
+#include "command/command_server.h"
+#include "core/config.h"
+#include "remote/mouse_remote.h"
+#include "stream/stream_server.h"
+
+namespace velmor {
+
+ServerRuntime::ServerRuntime() = default;
+
+ServerRuntime::~ServerRuntime() { Shutdown(); }
+
+void ServerRuntime::Start() {
+  const S_CONFIG& config = Config();
+  stream_server_ = std::make_unique<StreamServer>();
+  command_server_ = std::make_unique<CommandServer>(this);
+  mouse_remote_ = std::make_unique<MouseRemote>();
+
+  StreamServer::ListenSettings http;
+  http.port = static_cast<uint16_t>(config.iPortHttp);
+  http.owner = command_server_.get();
+  http.accept_num = config.iServerAcceptNum;
+  http.accept_full_num = config.iServerAcceptFullNum;
+  http.cache_block_mb = config.iServerCacheBuffSizeMB;
+  http.cache_block_count = config.iServerCacheBuffNum;
+  http.cache_protect_count = config.iServerCacheBuffProtectNum;
+  stream_server_->StartListener(http);
+
+  command_server_->StartCommandListener(static_cast<uint16_t>(config.iPortServer));
+}
+
+void ServerRuntime::Shutdown() {
+  stream_server_.reset();
+  command_server_.reset();
+  mouse_remote_.reset();
+}
+
+void ServerRuntime::ApplySettings() {
+  if (command_server_) command_server_->ApplyServerSettings();
+}
+
+bool ServerRuntime::ConsumeStatusEvent(const std::function<void(const StatusEvent&)>& show) {
+  if (!command_server_) return true;
+  StatusEvent event;
+  if (!command_server_->TakeStatusEvent(&event)) return false;
+  if (event.code != kStatusNone && show) show(event);
+  React(event);
+  return true;
+}
+
+void ServerRuntime::React(const StatusEvent& event) {
+  const S_CONFIG& config = Config();
+  switch (event.code) {
+    case kStatusConnected:
+      if (config.iUseMouse != 0 && mouse_remote_) {
+        mouse_remote_->Start(event.second_text, config.iPortMouse,
+                             config.iUseMouseGetKeybordFocus != 0);
+      }
+      break;
+    case kStatusDisconnected:
+      if (stream_server_) stream_server_->StopAllSessions();
+      if (mouse_remote_) mouse_remote_->Stop();
+      command_server_->PostStatusEvent(kStatusWaiting, kTextWaiting, "");
+      break;
+    case kStatusSuspended:
+      if (mouse_remote_ && mouse_remote_->active()) mouse_remote_->SetControl(false);
+      break;
+    case kStatusResumed:
+      if (mouse_remote_ && mouse_remote_->active()) mouse_remote_->SetControl(true);
+      break;
+    default:
+      break;
+  }
+}
+
+void ServerRuntime::ForceDisconnect() {
+  if (command_server_) command_server_->RequestForcedDisconnect();
+  if (stream_server_) stream_server_->StopAllSessions();
+}
+
+void ServerRuntime::PostWindowCommand(int control_id) {
+  if (window_command_) window_command_(control_id);
+}
+
+}  // namespace velmor

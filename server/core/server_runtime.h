@@ -1,0 +1,59 @@
+// The three network servers brought up and torn down in their fixed order,
+// and the consumer of the command server's status events. The main window
+// and the headless host both run the server through this.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "command/server_host.h"
+#include "command/status_event.h"
+
+namespace velmor {
+
+class CommandServer;
+
+class ServerRuntime : public ServerHost {
+ public:
+  ServerRuntime();
+  ~ServerRuntime() override;  // shuts down when still running
+  ServerRuntime(const ServerRuntime&) = delete;
+  ServerRuntime& operator=(const ServerRuntime&) = delete;
+
+  // Server start: the stream server and its listener, the command server
+  // and its listener (which applies the settings), the mouse remote.
+  void Start();
+  // Server shutdown: stream server, command server (saves, writes
+  // "SHUTDOWN", closes the log), mouse remote.
+  void Shutdown();
+
+  // Applies the current settings again (after a reload or the dialog).
+  void ApplySettings();
+
+  // One turn of the event consumer (every 100 ms): takes the status event,
+  // hands it to show() when its code is not 0, and reacts to it. False when
+  // the command lock was busy and the turn was skipped.
+  bool ConsumeStatusEvent(const std::function<void(const StatusEvent&)>& show);
+
+  // The user's forced disconnect.
+  void ForceDisconnect();
+
+  CommandServer* command_server() const { return command_server_.get(); }
+  StreamServer* stream_server() override { return stream_server_.get(); }
+  MouseRemote* mouse_remote() override { return mouse_remote_.get(); }
+  void PostWindowCommand(int control_id) override;
+  // Where window commands go; a host without a window leaves it empty.
+  void SetWindowCommandHandler(std::function<void(int)> handler) {
+    window_command_ = std::move(handler);
+  }
+
+ private:
+  void React(const StatusEvent& event);
+
+  std::unique_ptr<StreamServer> stream_server_;
+  std::unique_ptr<CommandServer> command_server_;
+  std::unique_ptr<MouseRemote> mouse_remote_;
+  std::function<void(int)> window_command_;
+};
+
+}  // namespace velmor

@@ -1,0 +1,118 @@
+#include "headless/headless_host.h"
+
+#include <cstdio>
+
+#include "command/command_server.h"
+#include "command/status_event.h"
+#include "core/config.h"
+#include "core/paths.h"
+#include "core/server_runtime.h"
+#include "core/version.h"
+#include "platform/file_system.h"
+#include "platform/process_signals.h"
+#include "platform/socket.h"
+#include "stream/stream_server.h"
+
+namespace velmor {
+namespace {
+
+// The event consumer's period, as the main window's timer.
+constexpr unsigned kConsumerPeriodMs = 100;
+
+void PrintLine(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void PrintStatusEvent(const StatusEvent& event) {
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%04X", static_cast<unsigned>(event.code));
+  std::string line = std::string("status ") + code + " " + event.first_text;
+  if (!event.second_text.empty()) line += " " + event.second_text;
+  PrintLine(line);
+}
+
+void PrintStartBanner(ServerRuntime& runtime) {
+  const S_CONFIG& config = Config();
+  PrintLine(std::string(kProductName) + " Ver" + kAppVersion + " (" + kBuildDate + ")");
+  PrintLine("home: " + ProgramFolder());
+  for (const std::string& address : platform::LocalIpv4Addresses()) {
+    PrintLine("address: " + address);
+  }
+  const bool command_open = runtime.command_server() && runtime.command_server()->listening();
+  const bool http_open = runtime.stream_server() && runtime.stream_server()->listening();
+  PrintLine("command port: " + std::to_string(config.iPortServer) +
+            (command_open ? "" : " (cannot listen)"));
+  PrintLine("http port: " + std::to_string(config.iPortHttp) +
+            (http_open ? "" : " (cannot listen)"));
+  PrintLine("mouse port: " + std::to_string(config.iPortMouse));
+}
+
+void ReloadSettings(ServerRuntime* runtime) {
+  // The session thread reads the settings under the command lock, so the
+  // record is replaced under it too.
+  std::lock_guard<std::recursive_mutex> lock(runtime->command_server()->lock());
+  if (!LoadConfig()) {
+    PrintLine("settings: cannot read " + ConfigFilePath());
+    return;
+  }
+  runtime->ApplySettings();
+  PrintLine("settings: reloaded " + ConfigFilePath());
+}
+
+}  // namespace
+
+HeadlessOptions ParseHeadlessArguments(const std::vector<std::string>& arguments) {
+  HeadlessOptions options;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--help" || argument == "-h") {
+      options.show_help = true;
+    } else if (argument == "--home" && i + 1 < arguments.size()) {
+      options.home = arguments[++i];
+    } else if (argument.rfind("--home=", 0) == 0) {
+      options.home = argument.substr(7);
+    } else if (argument == "--pc-folder" && i + 1 < arguments.size()) {
+      options.pc_folder = arguments[++i];
+    } else {
+      options.error = "unknown argument: " + argument;
+    }
+  }
+  return options;
+}
+
+int RunHeadlessHost(const HeadlessOptions& options) {
+  SetProgramFolder(options.home.empty() ? platform::ExecutableFolder() : options.home);
+  // A new home is made for the user; one that cannot be made fails below.
+  if (!options.home.empty()) EnsureFolder(options.home);
+  if (!LoadConfig()) {
+    PrintLine("cannot create the settings file " + ConfigFilePath());
+    SaveConfig();
+    return 0;
+  }
+  if (!options.pc_folder.empty()) {
+    // As if the user had chosen the folder for channel 1 in the window.
+    Config().channel[1] = {kChannelPcFolder, options.pc_folder};
+    SaveConfig();
+  }
+  platform::InstallProcessSignalHandlers();
+
+  ServerRuntime runtime;
+  runtime.Start();
+  PrintStartBanner(runtime);
+
+  for (;;) {
+    const platform::ProcessSignal signal = platform::WaitProcessSignal(kConsumerPeriodMs);
+    runtime.ConsumeStatusEvent(&PrintStatusEvent);
+    if (signal == platform::ProcessSignal::kStop) break;
+    if (signal == platform::ProcessSignal::kReload) ReloadSettings(&runtime);
+  }
+
+  PrintLine("stopping");
+  runtime.Shutdown();
+  SaveConfig();
+  return 1;
+}
+
+}  // namespace velmor

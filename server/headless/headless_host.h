@@ -1,0 +1,23 @@
+// The server without a window: start, status events printed as lines,
+// settings reloaded on SIGHUP, shutdown on SIGINT or SIGTERM.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velmor {
+
+struct HeadlessOptions {
+  std::string home;  // the program folder; empty: the executable's folder
+  std::string pc_folder;  // when set: channel 1 becomes this PC folder
+  bool show_help = false;
+  std::string error;  // set when the arguments are wrong
+};
+
+HeadlessOptions ParseHeadlessArguments(const std::vector<std::string>& arguments);
+
+// Runs until asked to stop; returns the process exit code: 1 after a normal
+// stop, 0 when the settings file cannot be created, 2 for bad arguments.
+int RunHeadlessHost(const HeadlessOptions& options);
+
+}  // namespace velmor

@@ -1,0 +1,70 @@
+// Files and folders: kinds, enumeration with sizes and times, file times,
+// moves, folder creation and whole-file reads and atomic writes. Paths are
+// UTF-8; both "/" and the host's own separator are accepted.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmor::platform {
+
+// The separator the host's own paths use ('\\' on Windows, '/' on POSIX).
+extern const char kNativeSeparator;
+
+// File times are Windows file times on every host: 100 ns units since
+// 1601-01-01 UTC, so stored values mean the same on both.
+using FileTime = uint64_t;
+
+FileTime FileTimeFromUnixMicroseconds(int64_t micros);
+int64_t UnixMicrosecondsFromFileTime(FileTime time);
+
+enum class PathType { kNone, kFolder, kFile };
+
+struct FileInfo {
+  std::string name;  // the entry's own name, no folder
+  bool is_folder = false;
+  int64_t size = 0;  // bytes; 0 for folders
+  FileTime write_time = 0;
+  FileTime creation_time = 0;  // on hosts without one: the status change time
+};
+
+// True for a path that names a location without reference to a current
+// folder: "/x" on POSIX; "C:\x", "C:/x", "\\server\share" or "//server" on
+// Windows.
+bool IsAbsolutePath(std::string_view path);
+
+PathType GetPathType(const std::string& path);
+bool GetFileInfo(const std::string& path, FileInfo* info);
+
+// Every entry of a folder except "." and "..", in the order the host gives.
+bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries);
+
+// Sets the times given as non-zero. A host that cannot set a creation time
+// keeps the old one and still succeeds when the write time was set.
+bool SetFileTimes(const std::string& path, FileTime creation_time, FileTime write_time);
+// True when SetFileTimes can change a file's creation time on this host.
+bool CanSetCreationTime();
+
+// Moves a file or folder; fails when the target exists.
+bool MovePath(const std::string& from, const std::string& to);
+// Renames over an existing file (the last step of an atomic write).
+bool ReplaceFile(const std::string& from, const std::string& to);
+bool DeleteFile(const std::string& path);
+bool RemoveFolder(const std::string& path);  // empty folders only
+bool CreateFolder(const std::string& path);  // the parent must exist
+
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+// Writes a new file beside the target, flushes it to disk and renames it over
+// the target, so the target is either the old or the new content, never half.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// The folder of the running program, without a trailing separator.
+std::string ExecutableFolder();
+// The user's video folder: Windows' Videos known folder; on POSIX the XDG
+// videos folder, else $HOME/Videos.
+std::string UserVideosFolder();
+std::string TemporaryFolder();
+
+}  // namespace velmor::platform

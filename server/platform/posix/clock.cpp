@@ -1,0 +1,42 @@
+#include "platform/clock.h"
+
+#include <errno.h>
+#include <time.h>
+
+namespace velmor::platform {
+
+uint32_t TickCount() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const uint64_t ms =
+      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);  // wraps like the Windows counter
+}
+
+void SleepMs(uint32_t milliseconds) {
+  timespec rest{};
+  rest.tv_sec = milliseconds / 1000;
+  rest.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+  // A signal cuts nanosleep short; sleep the remainder.
+  while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+  }
+}
+
+LocalTime CurrentLocalTime() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const time_t seconds = now.tv_sec;
+  tm parts{};
+  localtime_r(&seconds, &parts);
+  LocalTime result;
+  result.year = parts.tm_year + 1900;
+  result.month = parts.tm_mon + 1;
+  result.day = parts.tm_mday;
+  result.hour = parts.tm_hour;
+  result.minute = parts.tm_min;
+  result.second = parts.tm_sec > 59 ? 59 : parts.tm_sec;  // Windows has no leap second
+  result.millisecond = static_cast<int>(now.tv_nsec / 1000000L);
+  return result;
+}
+
+}  // namespace velmor::platform

@@ -1,0 +1,145 @@
+#include "command/command_server.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "core/config.h"
+#include "core/paths.h"
+#include "platform/socket.h"
+#include "test_support.h"
+
+namespace velmor {
+namespace {
+
+class CommandServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetProgramFolder(home_.path());
+    ASSERT_TRUE(LoadConfig());
+  }
+  std::string LogText() { return test::ReadFileOrEmpty(ServerLog::DefaultPath()); }
+
+  test::TempFolder home_;
+};
+
+TEST_F(CommandServerTest, StartedListenerWaitsForAPlayer) {
+  CommandServer server(nullptr);
+  ASSERT_TRUE(server.StartCommandListener(0));
+  EXPECT_TRUE(server.listening());
+  EXPECT_FALSE(server.connected());
+  EXPECT_FALSE(server.authenticated());
+  ASSERT_NE(server.port(), 0);
+
+  StatusEvent event;
+  ASSERT_TRUE(server.TakeStatusEvent(&event));
+  EXPECT_EQ(event.code, kStatusWaiting);
+  EXPECT_EQ(event.first_text, "接続待ち");
+  EXPECT_EQ(event.second_text, "");
+  ASSERT_TRUE(server.TakeStatusEvent(&event));
+  EXPECT_EQ(event.code, kStatusNone) << "taking clears the slot";
+
+  // The port takes connections.
+  platform::Socket player;
+  EXPECT_TRUE(player.ConnectTcp(platform::Ipv4Address::Loopback(), server.port(), 5000));
+}
+
+TEST_F(CommandServerTest, APortInUseLeavesTheServerReleased) {
+  platform::Socket taken;
+  ASSERT_TRUE(taken.ListenTcp(0, 1));
+  CommandServer server(nullptr);
+  EXPECT_FALSE(server.StartCommandListener(taken.LocalPort()));
+  EXPECT_FALSE(server.listening());
+  EXPECT_EQ(server.data_table(), nullptr);
+  EXPECT_EQ(server.favourites(), nullptr);
+}
+
+TEST_F(CommandServerTest, ApplyingSettingsBindsTheLastListChannelOfEachType) {
+  Config().channel[2] = {kChannelFavourites, "first.vrl"};
+  Config().channel[5] = {kChannelFavourites, "second.vrl"};
+  Config().channel[6] = {kChannelSearchList, ""};
+  CommandServer server(nullptr);
+  ASSERT_TRUE(server.StartCommandListener(0));
+  ASSERT_NE(server.favourites(), nullptr);
+  EXPECT_EQ(server.favourites()->channel(), 7) << "channel 7 is a favourites list by default";
+
+  Config().channel[7] = {kChannelPlaylist, "ch8.vrl"};
+  test::WriteFileOrFail(home_.Join("second.vrl"), "");
+  server.ApplyServerSettings();
+  EXPECT_EQ(server.favourites()->channel(), 5);
+  EXPECT_EQ(server.favourites()->kind(), CChannelList::kFavourites);
+  EXPECT_EQ(server.favourites()->file_name(), home_.Join("second.vrl"));
+  EXPECT_EQ(server.search_results()->channel(), 6);
+  EXPECT_EQ(server.search_results()->file_name(), home_.Join("search.vrl"));
+}
+
+TEST_F(CommandServerTest, ApplyingSettingsReloadsExtensionsTimeoutAndFolders) {
+  CommandServer server(nullptr);
+  ASSERT_TRUE(server.StartCommandListener(0));
+  EXPECT_TRUE(server.video_extensions().Contains(".MP4"));
+  EXPECT_FALSE(server.video_extensions().Contains(".mkv"));
+  EXPECT_EQ(server.live_timeout_ms(), 120000u);
+  EXPECT_EQ(PathKind(home_.Join("trim")), kPathFolder);
+  EXPECT_EQ(PathKind(home_.Join("thumbnail220")), kPathFolder);
+
+  Config().pcExt = "mkv \"webm\"";
+  Config().iLiveTimeOutSec = 30;
+  Config().pcThumbnailPath220 = "thumbs";
+  server.ApplyServerSettings();
+  EXPECT_TRUE(server.video_extensions().Contains(".webm"));
+  EXPECT_FALSE(server.video_extensions().Contains(".mp4"));
+  EXPECT_EQ(server.live_timeout_ms(), 30000u);
+  ASSERT_NE(server.thumbnails(), nullptr);
+  EXPECT_EQ(server.thumbnails()->settings().thumbnail_folder, home_.Join("thumbs"));
+  EXPECT_TRUE(server.thumbnails()->settings().enabled);
+  EXPECT_EQ(server.data_table()->settings().thumbnail_folder, home_.Join("thumbs"));
+  EXPECT_EQ(server.data_table()->settings().device_id, 10);
+}
+
+TEST_F(CommandServerTest, TheLogFollowsTheSettingAndEndsWithShutdown) {
+  {
+    CommandServer server(nullptr);
+    ASSERT_TRUE(server.StartCommandListener(0));
+    EXPECT_EQ(LogText(), "") << "off by default";
+
+    Config().iServerLog = 1;
+    server.ApplyServerSettings();
+    server.PostStatusEvent(kStatusConnected, "接続中", "192.168.1.20");
+    Config().iServerLog = 0;
+    server.ApplyServerSettings();
+    server.PostStatusEvent(kStatusWaiting, "接続待ち", "");  // not logged: closed
+    Config().iServerLog = 1;
+    server.ApplyServerSettings();
+  }
+  const std::string log = LogText();
+  const std::regex start("START           , VelmorVR Server Ver2\\.21\\(Oct 23 2022\\) : "
+                         "Protocol Ver220\r\n");
+  EXPECT_EQ(std::distance(std::sregex_iterator(log.begin(), log.end(), start),
+                          std::sregex_iterator()),
+            2);
+  EXPECT_NE(log.find("EVENT           , code=0x0002, msg1=\"接続中\", msg2=\"192.168.1.20\"\r\n"),
+            std::string::npos);
+  EXPECT_EQ(log.find("code=0x0001"), std::string::npos);
+  EXPECT_EQ(log.size() - log.rfind(", SHUTDOWN\r\n"), std::string(", SHUTDOWN\r\n").size());
+}
+
+TEST_F(CommandServerTest, NoShutdownLineWhenTheLogIsClosed) {
+  { CommandServer server(nullptr); }
+  { 
+    CommandServer server(nullptr);
+    ASSERT_TRUE(server.StartCommandListener(0));
+  }
+  EXPECT_EQ(LogText(), "");
+}
+
+TEST_F(CommandServerTest, EndingASessionClearsTheThumbnailRequestsAndFlags) {
+  CommandServer server(nullptr);
+  ASSERT_TRUE(server.StartCommandListener(0));
+  server.EndSession("正常終了");
+  EXPECT_FALSE(server.connected());
+  EXPECT_EQ(server.peer_address(), "non");
+  EXPECT_EQ(server.thumbnails()->RequestCount(), 0u);
+}
+
+}  // namespace
+}  // namespace velmor

@@ -1,0 +1,66 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+#include "core/utf.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+
+namespace velmor::test {
+
+TempFolder::TempFolder() {
+  static std::atomic<int> counter{0};
+  const std::string base = platform::TemporaryFolder();
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const std::string candidate = base + "/velmor-test-" + std::to_string(platform::TickCount()) +
+                                  "-" + std::to_string(counter++);
+    if (platform::CreateFolder(candidate)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  ADD_FAILURE() << "cannot create a temporary folder under " << base;
+}
+
+TempFolder::~TempFolder() {
+  if (!path_.empty()) RemoveTree(path_);
+}
+
+std::string TempFolder::Join(std::string_view name) const {
+  return path_ + "/" + std::string(name);
+}
+
+std::string ReadFileOrEmpty(const std::string& path) {
+  std::string bytes;
+  platform::ReadWholeFile(path, &bytes);
+  return bytes;
+}
+
+void WriteFileOrFail(const std::string& path, std::string_view bytes) {
+  ASSERT_TRUE(platform::WriteFileAtomically(path, bytes)) << path;
+}
+
+void RemoveTree(const std::string& path) {
+  if (platform::GetPathType(path) == platform::PathType::kFolder) {
+    std::vector<platform::FileInfo> entries;
+    platform::ListFolder(path, &entries);
+    for (const auto& entry : entries) RemoveTree(path + "/" + entry.name);
+    platform::RemoveFolder(path);
+  } else {
+    platform::DeleteFile(path);
+  }
+}
+
+std::string Utf16LeBytes(std::string_view utf8, bool with_bom) {
+  std::string bytes = with_bom ? std::string("\xFF\xFE", 2) : std::string();
+  for (char16_t unit : Utf8ToUtf16(utf8)) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+}  // namespace velmor::test
