@@ -10,8 +10,6 @@
 namespace velmor {
 namespace {
 
-constexpr uint32_t kConnectedPassMs = 20;
-constexpr uint32_t kWaitingPassMs = 100;
 // Status texts are kept to 259 characters, as the status bar shows them.
 constexpr size_t kStatusTextMax = 259;
 
@@ -23,7 +21,8 @@ std::string FormatDisconnected(const std::string& reason) {
 
 }  // namespace
 
-CommandServer::CommandServer(ServerHost* host) : host_(host) {
+CommandServer::CommandServer(ServerHost* host, Clock clock)
+    : host_(host), clock_(clock != nullptr ? clock : &platform::TickCount) {
   scratch_.resize(kScratchSize);
   networking_ = platform::StartNetworking();
   if (!session_thread_.Start(nullptr, &SessionPassCallback, nullptr, this)) Release();
@@ -125,10 +124,10 @@ void CommandServer::WriteEventLine(int code, const std::string& first_text,
   if (!server_log_.IsOpen()) return;
   char code_text[16];
   std::snprintf(code_text, sizeof code_text, "0x%04X", static_cast<unsigned>(code));
-  server_log_.WriteLine(ServerLog::Tagged("EVENT", std::string("code=") + code_text + ", msg1=\"" +
-                                                       first_text + "\", msg2=\"" + second_text +
-                                                       "\""),
-                        kLogEventBodyMax);
+  server_log_.WriteLine(
+      ServerLog::Tagged("EVENT", std::string("code=") + code_text + ", msg1=\"" + first_text +
+                                     "\", msg2=\"" + second_text + "\""),
+      kLogEventBodyMax);
 }
 
 void CommandServer::EndSession(const std::string& reason) {
@@ -140,10 +139,16 @@ void CommandServer::EndSession(const std::string& reason) {
     status_.second_text = connected_ ? peer_.ToString() : kNoPeerAddress;
     WriteEventLine(status_.code, status_.first_text, status_.second_text);
   }
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (thumbnails_) thumbnails_->ClearRequests();
   forced_disconnect_ = false;
   connected_ = false;
   authenticated_ = false;
+  handshake_.authenticated = false;
+  recv_fill_ = 0;
+  packet_ = PacketView();
+  cursor_ = ChunkCursor();
+  if (send_) send_->Reset();
   server_log_.Flush();
 }
 
@@ -152,8 +157,13 @@ void CommandServer::Release() {
     std::lock_guard<std::recursive_mutex> lock(lock_);
     listening_ = false;
   }
-  send_buffer_.clear();
-  send_buffer_.shrink_to_fit();
+  {
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    if (send_) {
+      send_->Flush();
+      send_.reset();
+    }
+  }
   EndSession(kReasonRelease);
   listener_.Close();
   ReleaseLibrary();
@@ -173,25 +183,6 @@ uint16_t CommandServer::port() const { return listener_.IsOpen() ? listener_.Loc
 
 std::string CommandServer::peer_address() const {
   return connected_ ? peer_.ToString() : kNoPeerAddress;
-}
-
-int CommandServer::SessionPassCallback(void* self) {
-  return static_cast<CommandServer*>(self)->SessionPass();
-}
-
-int CommandServer::SessionPass() {
-  bool connected = false;
-  {
-    std::lock_guard<std::recursive_mutex> lock(lock_);
-    if (listening_) SessionStep();
-    connected = connected_;
-  }
-  session_thread_.SleepUnlessStopped(connected ? kConnectedPassMs : kWaitingPassMs);
-  return 1;
-}
-
-void CommandServer::SessionStep() {
-  // Players are accepted and served here once the command protocol is in.
 }
 
 }  // namespace velmor

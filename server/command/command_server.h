@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "command/handshake.h"
+#include "command/packet_reader.h"
+#include "command/packet_writer.h"
 #include "command/status_event.h"
 #include "core/server_log.h"
 #include "core/worker_thread.h"
@@ -30,7 +33,11 @@ class CommandServer {
   static constexpr size_t kBufferCapacity = 1048608;
   static constexpr size_t kScratchSize = 2048;
 
-  explicit CommandServer(ServerHost* host);
+  // The millisecond clock every time-out of the session is measured on;
+  // tests drive it by hand.
+  using Clock = uint32_t (*)();
+
+  explicit CommandServer(ServerHost* host, Clock clock = nullptr);
   ~CommandServer();  // the shutdown steps: stop the session, Release
   CommandServer(const CommandServer&) = delete;
   CommandServer& operator=(const CommandServer&) = delete;
@@ -55,6 +62,7 @@ class CommandServer {
   bool listening() const { return listening_.load(); }
   bool connected() const { return connected_.load(); }
   bool authenticated() const { return authenticated_.load(); }
+  int client_protocol_version() const { return handshake_.protocol_version; }
   uint16_t port() const;
   uint32_t live_timeout_ms() const { return live_timeout_ms_.load(); }
   std::string peer_address() const;
@@ -75,7 +83,23 @@ class CommandServer {
  private:
   static int SessionPassCallback(void* self);
   int SessionPass();
+  // One turn of the session (command_session.cpp): accept, receive, frame,
+  // answer every chunk of one packet.
   void SessionStep();
+  bool AcceptPlayer();
+  bool ReceivePacket();
+  void ServePacket();
+  int DispatchChunk(const Chunk& chunk);
+  int HandleText(const std::string& text);
+  int ApplyHandshake(const HandshakeOutcome& outcome);
+  void QueueResultLine(int result);
+  bool SendPacket(std::span<const uint8_t> packet);
+  enum class SendResult { kSent, kTimedOut, kFailed };
+  SendResult SendAll(const uint8_t* data, size_t size, uint32_t timeout_ms);
+  void DropPacket();
+  bool HasBufferedPacket() const;
+  // Waits (without the lock) for the next thing the session can do.
+  void WaitForWork(bool connected);
   void WriteEventLine(int code, const std::string& first_text, const std::string& second_text);
   void BindChannelLists();
   void ReleaseLibrary();
@@ -94,14 +118,17 @@ class CommandServer {
   std::atomic<bool> suspended_{false};
   std::atomic<bool> suspension_changed_{false};
   std::atomic<bool> forced_disconnect_{false};
-  int client_protocol_version_ = 0;
+  Clock clock_;
+  HandshakeState handshake_;
   std::atomic<uint32_t> live_timeout_ms_{120000};
   uint32_t last_activity_ms_ = 0;
   size_t recv_capacity_ = kBufferCapacity;
   size_t send_capacity_ = kBufferCapacity;
-  std::vector<uint8_t> recv_buffer_;
-  std::vector<uint8_t> send_buffer_;
-  uint32_t password_lockout_until_ms_ = 0;
+  std::unique_ptr<uint8_t[]> recv_buffer_;  // allocated at the first receive
+  size_t recv_fill_ = 0;
+  PacketView packet_;  // the packet being served, framed at the buffer's front
+  ChunkCursor cursor_;
+  std::unique_ptr<PacketWriter> send_;  // allocated at the first accept
   StatusEvent status_;
 
   // Library objects, owned while listening.

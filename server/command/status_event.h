@@ -35,6 +35,8 @@ struct StatusEvent {
 // Status texts as the user sees them.
 inline constexpr char kTextWaiting[] = "接続待ち";
 inline constexpr char kTextConnected[] = "接続中";
+inline constexpr char kTextError[] = "エラー";
+inline constexpr char kTextFatalError[] = "致命的なエラー";
 inline constexpr char kTextDisconnectedFormat[] = "切断(%s)";
 inline constexpr char kNoPeerAddress[] = "non";
 inline constexpr char kReasonRelease[] = "Release()";

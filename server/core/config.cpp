@@ -64,10 +64,14 @@ constexpr ConfigKey kKeys[] = {
 #undef VELMOR_TEXT
 
 constexpr S_CONFIG_CH kChannelDefaults[kChannelCount] = {
-    {kChannelVrDevice, ""},         {kChannelPcFolder, ""},
-    {kChannelPlaylist, "ch3.vrl"},  {kChannelPlaylist, "ch4.vrl"},
-    {kChannelPlaylist, "ch5.vrl"},  {kChannelPlaylist, "ch6.vrl"},
-    {kChannelSearchList, "search.vrl"}, {kChannelFavourites, "favorite.vrl"},
+    {kChannelVrDevice, ""},
+    {kChannelPcFolder, ""},
+    {kChannelPlaylist, "ch3.vrl"},
+    {kChannelPlaylist, "ch4.vrl"},
+    {kChannelPlaylist, "ch5.vrl"},
+    {kChannelPlaylist, "ch6.vrl"},
+    {kChannelSearchList, "search.vrl"},
+    {kChannelFavourites, "favorite.vrl"},
 };
 
 // A default that tells an absent key from a present empty one.

@@ -116,8 +116,8 @@ bool EnsureFolder(const std::string& path) {
   // A relative name or a root that does not exist cannot be made.
   if (separator == std::string::npos) return platform::CreateFolder(folder);
   const std::string parent = folder.substr(0, separator);
-  const bool parent_is_root = parent.empty() || (parent.size() == 2 && HasDrive(parent)) ||
-                              parent == "/" || parent == "\\";
+  const bool parent_is_root =
+      parent.empty() || (parent.size() == 2 && HasDrive(parent)) || parent == "/" || parent == "\\";
   if (!parent_is_root && parent.size() < folder.size() && !EnsureFolder(parent)) return false;
   return platform::CreateFolder(folder) || PathKind(folder) == kPathFolder;
 }
@@ -165,8 +165,8 @@ namespace {
 
 std::string_view RootOf(std::string_view path) {
   if (HasDrive(path)) return path.substr(0, 2);
-  const bool network = path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
-                       path[0] == path[1];
+  const bool network =
+      path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]) && path[0] == path[1];
   if (!network) return {};
   // "//server/share/..." has the root "//server/share".
   const size_t first = path.find('/', 2);

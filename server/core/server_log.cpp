@@ -24,9 +24,9 @@ bool ServerLog::Open(const std::string& path) {
     // A new file starts with a byte-order mark, so editors take it as UTF-8.
     if (file_.Size() == 0) file_.Write("\xEF\xBB\xBF", 3);
   }
-  const std::string start = Tagged("START", std::string(kProductName) + " Ver" + kAppVersion +
-                                                "(" + kBuildDate + ") : Protocol Ver" +
-                                                kProtocolVersionText);
+  const std::string start =
+      Tagged("START", std::string(kProductName) + " Ver" + kAppVersion + "(" + kBuildDate +
+                          ") : Protocol Ver" + kProtocolVersionText);
   WriteLine(start, kLogStartBodyMax);
   return true;
 }
@@ -79,8 +79,8 @@ std::string ServerLog::Tagged(std::string_view tag, std::string_view rest) {
 std::string ServerLog::TimePrefix() {
   const platform::LocalTime now = platform::CurrentLocalTime();
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d, %02d:%02d:%02d, ", now.year, now.month,
-                now.day, now.hour, now.minute, now.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d, %02d:%02d:%02d, ", now.year, now.month, now.day,
+                now.hour, now.minute, now.second);
   return text;
 }
 

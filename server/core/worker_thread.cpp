@@ -18,8 +18,8 @@ bool WorkerThread::Start(Callback start, Callback pass, Callback end, void* user
   return true;
 }
 
-void WorkerThread::Run(std::shared_ptr<Events> events, Callback start, Callback pass,
-                       Callback end, void* user_data) {
+void WorkerThread::Run(std::shared_ptr<Events> events, Callback start, Callback pass, Callback end,
+                       void* user_data) {
   const bool go_on = start == nullptr || start(user_data) != 0;
   if (go_on && pass != nullptr) {
     while (!events->stop.IsSet()) {

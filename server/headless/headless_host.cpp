@@ -82,10 +82,21 @@ HeadlessOptions ParseHeadlessArguments(const std::vector<std::string>& arguments
   return options;
 }
 
+namespace {
+
+std::string AbsoluteFolder(const std::string& folder) {
+  if (platform::IsAbsolutePath(folder)) return folder;
+  return JoinPath(platform::CurrentFolder(), folder);
+}
+
+}  // namespace
+
 int RunHeadlessHost(const HeadlessOptions& options) {
-  SetProgramFolder(options.home.empty() ? platform::ExecutableFolder() : options.home);
+  const std::string home =
+      options.home.empty() ? platform::ExecutableFolder() : AbsoluteFolder(options.home);
+  SetProgramFolder(home);
   // A new home is made for the user; one that cannot be made fails below.
-  if (!options.home.empty()) EnsureFolder(options.home);
+  EnsureFolder(home);
   if (!LoadConfig()) {
     PrintLine("cannot create the settings file " + ConfigFilePath());
     SaveConfig();
@@ -93,7 +104,7 @@ int RunHeadlessHost(const HeadlessOptions& options) {
   }
   if (!options.pc_folder.empty()) {
     // As if the user had chosen the folder for channel 1 in the window.
-    Config().channel[1] = {kChannelPcFolder, options.pc_folder};
+    Config().channel[1] = {kChannelPcFolder, AbsoluteFolder(options.pc_folder)};
     SaveConfig();
   }
   platform::InstallProcessSignalHandlers();

@@ -8,7 +8,7 @@
 namespace velmor {
 
 struct HeadlessOptions {
-  std::string home;  // the program folder; empty: the executable's folder
+  std::string home;       // the program folder; empty: the executable's folder
   std::string pc_folder;  // when set: channel 1 becomes this PC folder
   bool show_help = false;
   std::string error;  // set when the arguments are wrong

@@ -16,7 +16,8 @@ int CChannelList::Add(const std::string& path, int64_t size) {
   dirty_ = true;
   if (kind_ == kFavourites) {
     for (const S_CHANNEL_ITEM& item : items_) {
-      const bool same_size = item.size == size || item.size == kSizeNotFound || size == kSizeNotFound;
+      const bool same_size =
+          item.size == size || item.size == kSizeNotFound || size == kSizeNotFound;
       if (item.path == path && same_size) return 1;
     }
   }

@@ -29,6 +29,11 @@ class ChildProcess {
   // True with the exit code when the child ended within the time-out.
   bool Wait(uint32_t timeout_ms, int* exit_code);
   void Kill();
+  // Asks the child to stop (SIGTERM) or reload its settings (SIGHUP), as a
+  // service manager would. False where the host has no such requests
+  // (Windows) or the child has ended.
+  bool RequestStop();
+  bool RequestReload();
   bool IsRunning() const;
 
  private:

@@ -12,7 +12,7 @@ class File {
  public:
   enum class Mode {
     kRead,          // existing file, read only
-    kAppendShared,  // write, create if absent, keep content, others may read
+    kAppendShared,  // write, create if absent, keep content (start at its end), others may read
     kCreate,        // write, create or truncate
   };
 

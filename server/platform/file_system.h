@@ -66,5 +66,8 @@ std::string ExecutableFolder();
 // videos folder, else $HOME/Videos.
 std::string UserVideosFolder();
 std::string TemporaryFolder();
+// The process's current folder, to make a relative path given by the user
+// absolute.
+std::string CurrentFolder();
 
 }  // namespace velmor::platform

@@ -119,9 +119,14 @@ void AppendUtf16(std::u16string_view text, bool big_endian, std::string* bytes) 
   }
 }
 
+bool StartsWithByteOrderMark(std::string_view bytes) {
+  return bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF" ||
+         bytes.substr(0, 3) == "\xEF\xBB\xBF";
+}
+
 // Fails only for a Latin-1 file and text it cannot hold: Windows would put
 // '?' there and report success.
-bool EncodeFile(std::u16string_view text, Encoding encoding, std::string* bytes) {
+bool EncodeText(std::u16string_view text, Encoding encoding, std::string* bytes) {
   switch (encoding) {
     case Encoding::kUtf16Le:
       *bytes = "\xFF\xFE";
@@ -146,6 +151,17 @@ bool EncodeFile(std::u16string_view text, Encoding encoding, std::string* bytes)
       return true;
   }
   return false;
+}
+
+// A file without a BOM whose first line starts with the bytes of one ("ÿþ"
+// in Latin-1) would be taken for UTF-16 next time and read as garbage, so
+// such a file starts with an empty line, which every reader skips.
+bool EncodeFile(std::u16string_view text, Encoding encoding, std::string* bytes) {
+  if (!EncodeText(text, encoding, bytes)) return false;
+  const bool has_bom = encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be ||
+                       encoding == Encoding::kUtf8WithBom;
+  if (!has_bom && StartsWithByteOrderMark(*bytes)) bytes->insert(0, "\r\n");
+  return true;
 }
 
 // ---- Text to sections and back ----

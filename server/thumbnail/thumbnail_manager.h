@@ -21,7 +21,7 @@ class ThumbnailManager {
     bool enabled = false;
   };
 
-  ThumbnailManager();  // starts the worker
+  ThumbnailManager();   // starts the worker
   ~ThumbnailManager();  // stops the worker
   ThumbnailManager(const ThumbnailManager&) = delete;
   ThumbnailManager& operator=(const ThumbnailManager&) = delete;

@@ -112,11 +112,12 @@ TEST_F(CommandServerTest, TheLogFollowsTheSettingAndEndsWithShutdown) {
     server.ApplyServerSettings();
   }
   const std::string log = LogText();
-  const std::regex start("START           , VelmorVR Server Ver2\\.21\\(Oct 23 2022\\) : "
-                         "Protocol Ver220\r\n");
-  EXPECT_EQ(std::distance(std::sregex_iterator(log.begin(), log.end(), start),
-                          std::sregex_iterator()),
-            2);
+  const std::regex start(
+      "START           , VelmorVR Server Ver2\\.21\\(Oct 23 2022\\) : "
+      "Protocol Ver220\r\n");
+  EXPECT_EQ(
+      std::distance(std::sregex_iterator(log.begin(), log.end(), start), std::sregex_iterator()),
+      2);
   EXPECT_NE(log.find("EVENT           , code=0x0002, msg1=\"接続中\", msg2=\"192.168.1.20\"\r\n"),
             std::string::npos);
   EXPECT_EQ(log.find("code=0x0001"), std::string::npos);
@@ -125,7 +126,7 @@ TEST_F(CommandServerTest, TheLogFollowsTheSettingAndEndsWithShutdown) {
 
 TEST_F(CommandServerTest, NoShutdownLineWhenTheLogIsClosed) {
   { CommandServer server(nullptr); }
-  { 
+  {
     CommandServer server(nullptr);
     ASSERT_TRUE(server.StartCommandListener(0));
   }

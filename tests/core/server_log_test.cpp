@@ -56,7 +56,8 @@ TEST_F(ServerLogTest, OpeningWritesOneStartLineAndShutdownEndsIt) {
   EXPECT_FALSE(log.IsOpen());
   const std::vector<std::string> lines = FileLines();
   ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(Body(lines[0]), "START           , VelmorVR Server Ver2.21(Oct 23 2022) : Protocol Ver220");
+  EXPECT_EQ(Body(lines[0]),
+            "START           , VelmorVR Server Ver2.21(Oct 23 2022) : Protocol Ver220");
   EXPECT_EQ(Body(lines[1]), "MAKE_DIR        , dir=\"/a/b\"");
   EXPECT_EQ(Body(lines[2]), "SHUTDOWN");
   EXPECT_EQ(test::ReadFileOrEmpty(ServerLog::DefaultPath()).rfind("\xEF\xBB\xBF", 0), 0u);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "command/command_server.h"
 #include <thread>
+#include "command/command_server.h"
 
 #include "core/config.h"
 #include "core/paths.h"

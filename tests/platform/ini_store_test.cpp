@@ -143,10 +143,11 @@ TEST_F(IniStoreTest, UnchangedWriteLeavesTheFileBytesUntouched) {
 TEST_F(IniStoreTest, BlanksAroundNamesAndValues) {
   ASSERT_TRUE(CreateUtf16File(path_));
   // Like Windows, a new name keeps its trailing blanks in the file and a value
-  // keeps its trailing ones; reading trims both.
+  // keeps its trailing ones; reading trims both, and so does the next rewrite.
   ASSERT_TRUE(Write("s", "  k1  ", "  v1  "));
+  EXPECT_EQ(Text(), "[s]\r\nk1  =v1  \r\n");
   ASSERT_TRUE(Write("  n  ", "k2 ", "v2\t"));
-  EXPECT_EQ(Text(), "[s]\r\nk1  =v1  \r\n[n  ]\r\nk2 =v2\t\r\n");
+  EXPECT_EQ(Text(), "[s]\r\nk1=v1\r\n[n  ]\r\nk2 =v2\t\r\n");
   EXPECT_EQ(Read("s", "k1"), "v1");
   EXPECT_EQ(Read("n", "k2"), "v2");
 
@@ -315,6 +316,17 @@ TEST_F(IniStoreTest, LegacyCodePageBytesSurviveARewrite) {
   // into '?' as Windows would.
   EXPECT_FALSE(Write("a", "k", "\u65E5"));
   EXPECT_EQ(Bytes(), sjis + "iType=4\r\n");
+}
+
+TEST_F(IniStoreTest, FileWithoutBomNeverGetsOneByARewrite) {
+  // The blank first line kept the Latin-1 "\xFF\xFE" key from looking like a
+  // UTF-16 BOM; dropping it on a rewrite must not turn the file into UTF-16.
+  for (const std::string first_line : {"\xFF\xFE=x", "\xFE\xFF", "\xEF\xBB\xBFk=1"}) {
+    PutBytes("\r\n" + first_line + "\r\n");
+    ASSERT_TRUE(Write("a", "b", "1"));
+    EXPECT_EQ(Bytes(), "\r\n" + first_line + "\r\n[a]\r\nb=1\r\n");
+    EXPECT_EQ(Read("a", "b"), "1");
+  }
 }
 
 TEST_F(IniStoreTest, Utf16BigEndianIsReadAndKeptBigEndian) {

@@ -194,6 +194,16 @@ void ChildProcess::Kill() {
   exit_code_ = result == pid ? ExitCodeFromStatus(status) : kKilledExitCode;
 }
 
+bool ChildProcess::RequestStop() {
+  if (process_ < 0 || finished_) return false;
+  return kill(static_cast<pid_t>(process_), SIGTERM) == 0;
+}
+
+bool ChildProcess::RequestReload() {
+  if (process_ < 0 || finished_) return false;
+  return kill(static_cast<pid_t>(process_), SIGHUP) == 0;
+}
+
 bool ChildProcess::IsRunning() const {
   if (process_ < 0 || finished_) return false;
   // WNOWAIT looks without reaping, so Wait still gets the exit code.

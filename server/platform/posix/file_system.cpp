@@ -136,18 +136,6 @@ std::string VideosFolderFromUserDirs(const std::string& home) {
 
 }  // namespace
 
-FileTime FileTimeFromUnixMicroseconds(int64_t micros) {
-  constexpr int64_t kEarliest = -static_cast<int64_t>(kUnixEpochAsFileTime / 10);
-  constexpr int64_t kLatest = static_cast<int64_t>((UINT64_MAX - kUnixEpochAsFileTime) / 10);
-  if (micros <= kEarliest) return 0;
-  if (micros >= kLatest) return UINT64_MAX;
-  return static_cast<uint64_t>(micros - kEarliest) * 10;
-}
-
-int64_t UnixMicrosecondsFromFileTime(FileTime time) {
-  return (static_cast<int64_t>(time / 10) - static_cast<int64_t>(kUnixEpochAsFileTime / 10));
-}
-
 bool IsAbsolutePath(std::string_view path) { return !path.empty() && path[0] == '/'; }
 
 PathType GetPathType(const std::string& path) {
@@ -285,6 +273,12 @@ std::string TemporaryFolder() {
   const char* tmpdir = getenv("TMPDIR");
   if (tmpdir != nullptr && tmpdir[0] == '/') return WithoutTrailingSlash(tmpdir);
   return "/tmp";
+}
+
+std::string CurrentFolder() {
+  char buffer[PATH_MAX];
+  if (getcwd(buffer, sizeof buffer) == nullptr) return "";
+  return buffer;
 }
 
 }  // namespace velmor::platform

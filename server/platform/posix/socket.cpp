@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -114,19 +113,6 @@ void SetError(SocketError* error, SocketError value) {
 
 bool StartNetworking() { return true; }
 void StopNetworking() {}
-
-std::string Ipv4Address::ToString() const {
-  char text[16];
-  snprintf(text, sizeof(text), "%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3]);
-  return text;
-}
-
-Ipv4Address Ipv4Address::Loopback() {
-  Ipv4Address result;
-  result.bytes[0] = 127;
-  result.bytes[3] = 1;
-  return result;
-}
 
 Socket::~Socket() { Close(); }
 

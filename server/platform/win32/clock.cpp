@@ -1,6 +1,7 @@
 #include "platform/clock.h"
 
 #include <windows.h>
+// After <windows.h>, which it needs.
 #include <mmsystem.h>
 
 namespace velmor::platform {

@@ -1,6 +1,7 @@
 #include "platform/file_system.h"
 
 #include <windows.h>
+// After <windows.h>, which they need.
 #include <knownfolders.h>
 #include <shlobj.h>
 
@@ -10,16 +11,16 @@
 #include "platform/clock.h"
 #include "platform/win32/wide.h"
 
-// <windows.h> turns DeleteFile into DeleteFileW; ours is a function of its own.
+// <windows.h> turns these into DeleteFileW and ReplaceFileW; ours are
+// functions of their own.
 #undef DeleteFile
+#undef ReplaceFile
 
 namespace velmor::platform {
 
 const char kNativeSeparator = '\\';
 
 namespace {
-
-constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
 
 FileTime FromFiletime(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -51,8 +52,9 @@ std::wstring WithoutTrailingSeparator(std::wstring path) {
 void FillInfo(DWORD attributes, const FILETIME& creation, const FILETIME& write, DWORD size_high,
               DWORD size_low, FileInfo* info) {
   info->is_folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  info->size =
-      info->is_folder ? 0 : static_cast<int64_t>((static_cast<uint64_t>(size_high) << 32) | size_low);
+  info->size = info->is_folder
+                   ? 0
+                   : static_cast<int64_t>((static_cast<uint64_t>(size_high) << 32) | size_low);
   info->write_time = FromFiletime(write);
   info->creation_time = FromFiletime(creation);
 }
@@ -78,22 +80,10 @@ std::wstring UniqueTempName(const std::string& path) {
 
 }  // namespace
 
-FileTime FileTimeFromUnixMicroseconds(int64_t micros) {
-  constexpr int64_t kEarliest = -static_cast<int64_t>(kUnixEpochAsFileTime / 10);
-  constexpr int64_t kLatest = static_cast<int64_t>((UINT64_MAX - kUnixEpochAsFileTime) / 10);
-  if (micros <= kEarliest) return 0;
-  if (micros >= kLatest) return UINT64_MAX;
-  return static_cast<uint64_t>(micros - kEarliest) * 10;
-}
-
-int64_t UnixMicrosecondsFromFileTime(FileTime time) {
-  return static_cast<int64_t>(time / 10) - static_cast<int64_t>(kUnixEpochAsFileTime / 10);
-}
-
 bool IsAbsolutePath(std::string_view path) {
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return true;
-  const bool drive_letter =
-      path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  const bool drive_letter = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') ||
+                                                 (path[0] >= 'a' && path[0] <= 'z'));
   return drive_letter && path[1] == ':' && IsSeparator(path[2]);
 }
 
@@ -106,8 +96,7 @@ PathType GetPathType(const std::string& path) {
 
 bool GetFileInfo(const std::string& path, FileInfo* info) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (path.empty() ||
-      !GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
+  if (path.empty() || !GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
     return false;
   }
   info->name = LastComponent(path);
@@ -141,10 +130,9 @@ bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries) {
 
 bool SetFileTimes(const std::string& path, FileTime creation_time, FileTime write_time) {
   // Backup semantics, so folders can be opened as well.
-  const HANDLE handle =
-      CreateFileW(WidePath(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle = CreateFileW(WidePath(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const FILETIME creation = ToFiletime(creation_time);
   const FILETIME write = ToFiletime(write_time);
@@ -154,7 +142,15 @@ bool SetFileTimes(const std::string& path, FileTime creation_time, FileTime writ
   return ok;
 }
 
-bool CanSetCreationTime() { return true; }
+bool CanSetCreationTime() {
+  // Wine keeps files on a Linux file system, where the creation time cannot
+  // be set; it then reports another time instead.
+  static const bool under_wine = [] {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  }();
+  return !under_wine;
+}
 
 bool MovePath(const std::string& from, const std::string& to) {
   // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail.
@@ -176,10 +172,9 @@ bool CreateFolder(const std::string& path) {
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
   bytes->clear();
-  const HANDLE handle =
-      CreateFileW(WidePath(path).c_str(), GENERIC_READ,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(handle, &size) && size.QuadPart > 0) {
@@ -248,6 +243,13 @@ std::string UserVideosFolder() {
 std::string TemporaryFolder() {
   wchar_t buffer[MAX_PATH + 2];
   const DWORD length = GetTempPathW(MAX_PATH + 2, buffer);
+  if (length == 0 || length > MAX_PATH + 1) return "";
+  return Narrow(WithoutTrailingSeparator(std::wstring(buffer, length)));
+}
+
+std::string CurrentFolder() {
+  wchar_t buffer[MAX_PATH + 2];
+  const DWORD length = GetCurrentDirectoryW(MAX_PATH + 2, buffer);
   if (length == 0 || length > MAX_PATH + 1) return "";
   return Narrow(WithoutTrailingSeparator(std::wstring(buffer, length)));
 }

@@ -1,13 +1,13 @@
 #include "platform/socket.h"
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
+// In this order: Winsock first, the helper API after it.
 #include <iphlpapi.h>
 #include <windows.h>
+#include <ws2tcpip.h>
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -122,19 +122,6 @@ void StopNetworking() {
   std::lock_guard<std::mutex> lock(networking_mutex);
   if (networking_users == 0) return;
   if (--networking_users == 0) WSACleanup();
-}
-
-std::string Ipv4Address::ToString() const {
-  char text[16];
-  snprintf(text, sizeof(text), "%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3]);
-  return text;
-}
-
-Ipv4Address Ipv4Address::Loopback() {
-  Ipv4Address result;
-  result.bytes[0] = 127;
-  result.bytes[3] = 1;
-  return result;
 }
 
 Socket::~Socket() { Close(); }

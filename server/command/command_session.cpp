@@ -1,0 +1,265 @@
+// The session half of the command server: one player at a time is accepted,
+// its packets are framed and every chunk is answered with a result line.
+#include <new>
+
+#include "command/command_server.h"
+#include "command/tag_list.h"
+#include "core/config.h"
+#include "core/utf.h"
+#include "platform/clock.h"
+
+namespace velmor {
+namespace {
+
+constexpr uint32_t kConnectedPassMs = 20;
+constexpr uint32_t kWaitingPassMs = 100;
+constexpr uint32_t kSendTimeoutMs = 5000;
+constexpr uint32_t kSendRetryMs = 100;
+
+constexpr char kReasonNormalEnd[] = "正常終了";
+constexpr char kReasonForced[] = "強制切断";
+constexpr char kReasonBadPacket[] = "不正なパケット";
+constexpr char kNotPackText[] = "GetHeader() : ForeCC'PACK'が一致しない";
+constexpr char kRecvAllocText[] = "malloc( miRecvBuffSize )";
+constexpr char kSendTimeoutText[] = "send_buff() : TimeOut";
+
+// A "STRG" payload: UTF-16LE up to its terminating zero.
+std::string ChunkText(const Chunk& chunk) {
+  std::u16string text = LoadUtf16Le(chunk.payload, chunk.size);
+  const size_t zero = text.find(u'\0');
+  if (zero != std::u16string::npos) text.resize(zero);
+  return Utf16ToUtf8(text);
+}
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
+int CommandServer::SessionPassCallback(void* self) {
+  return static_cast<CommandServer*>(self)->SessionPass();
+}
+
+int CommandServer::SessionPass() {
+  bool connected = false;
+  {
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    if (listening_) SessionStep();
+    connected = connected_;
+  }
+  WaitForWork(connected);
+  return 1;
+}
+
+void CommandServer::WaitForWork(bool connected) {
+  if (connected) {
+    // A second packet that came with the first is served at once.
+    bool ready = false;
+    {
+      std::lock_guard<std::recursive_mutex> lock(lock_);
+      ready = HasBufferedPacket();
+    }
+    if (!ready) client_.WaitReadable(kConnectedPassMs);
+    return;
+  }
+  if (listener_.IsOpen()) {
+    listener_.WaitReadable(kWaitingPassMs);
+  } else {
+    session_thread_.SleepUnlessStopped(kWaitingPassMs);
+  }
+}
+
+bool CommandServer::HasBufferedPacket() const {
+  PacketView packet;
+  return recv_buffer_ && FramePacket(recv_buffer_.get(), recv_fill_, recv_capacity_, &packet) ==
+                             FrameResult::kReady;
+}
+
+void CommandServer::SessionStep() {
+  if (!connected_ && !AcceptPlayer()) return;
+  if (!ReceivePacket()) return;
+  ServePacket();
+}
+
+bool CommandServer::AcceptPlayer() {
+  platform::Socket client;
+  platform::Ipv4Address peer;
+  if (listener_.Accept(&client, &peer) != platform::kSocketOk) return false;
+  client.SetNonBlocking(true);
+  client_ = std::move(client);
+  peer_ = peer;
+  connected_ = true;
+  forced_disconnect_ = false;
+  authenticated_ = false;
+  handshake_.authenticated = false;
+  recv_fill_ = 0;
+  cursor_ = ChunkCursor();
+  if (!send_) {
+    send_.reset(new (std::nothrow) PacketWriter(send_capacity_));
+    if (send_) send_->SetSink([this](std::span<const uint8_t> bytes) { return SendPacket(bytes); });
+  }
+  if (send_) send_->Reset();
+  PostStatusEvent(kStatusConnected, kTextConnected, peer_.ToString());
+  last_activity_ms_ = clock_();
+  return true;
+}
+
+// The receiving half of framing: new bytes, the liveness check, then one
+// whole packet at the front of the buffer or none.
+bool CommandServer::ReceivePacket() {
+  if (!recv_buffer_) {
+    recv_buffer_.reset(new (std::nothrow) uint8_t[recv_capacity_]);
+    if (!recv_buffer_) {
+      PostStatusEvent(kStatusFatal, kTextFatalError, kRecvAllocText);
+      return false;
+    }
+  }
+  platform::SocketError error = platform::kSocketOk;
+  const int64_t received =
+      recv_fill_ < recv_capacity_
+          ? client_.Receive(recv_buffer_.get() + recv_fill_, recv_capacity_ - recv_fill_, &error)
+          : -1;
+  if (received == 0) {
+    EndSession(kReasonNormalEnd);
+    return false;
+  }
+  if (received > 0) {
+    recv_fill_ += static_cast<size_t>(received);
+  } else if (error != platform::kSocketWouldBlock && recv_fill_ < recv_capacity_) {
+    EndSession("socket error:" + std::to_string(error));
+    return false;
+  } else if (forced_disconnect_) {
+    EndSession(kReasonForced);
+    return false;
+  } else if (!suspended_) {
+    const int32_t silent_ms = platform::TickDiff(clock_(), last_activity_ms_);
+    if (silent_ms >= static_cast<int32_t>(live_timeout_ms_.load())) {
+      EndSession("無通信:" + std::to_string(silent_ms / 1000) + "秒");
+      return false;
+    }
+  }
+
+  switch (FramePacket(recv_buffer_.get(), recv_fill_, recv_capacity_, &packet_)) {
+    case FrameResult::kIncomplete:
+      return false;
+    case FrameResult::kReady:
+      last_activity_ms_ = clock_();
+      cursor_ = ChunkCursor(packet_);
+      return true;
+    case FrameResult::kNotPack:
+      // The stream can never be read again from here: say why and free the
+      // port for the next player instead of waiting for the time-out.
+      PostStatusEvent(kStatusFatal, kTextFatalError, kNotPackText);
+      EndSession(kReasonBadPacket);
+      return false;
+    case FrameResult::kTooLong:
+    case FrameResult::kBadLength:
+      EndSession(kReasonBadPacket);
+      return false;
+  }
+  return false;
+}
+
+void CommandServer::ServePacket() {
+  Chunk chunk;
+  while (connected_ && cursor_.Next(&chunk)) {
+    QueueResultLine(DispatchChunk(chunk));
+    if (send_) send_->Flush();
+  }
+  if (!connected_) return;  // a handler ended the session
+  if (cursor_.error() != ChunkError::kNone) {
+    // A chunk that runs past its packet is refused; the rest of the packet
+    // cannot be trusted.
+    QueueResultLine(0);
+    if (send_) send_->Flush();
+  }
+  DropPacket();
+}
+
+void CommandServer::DropPacket() {
+  recv_fill_ = ConsumePacket(recv_buffer_.get(), recv_fill_, packet_.total_size);
+  packet_ = PacketView();
+  cursor_ = ChunkCursor();
+}
+
+int CommandServer::DispatchChunk(const Chunk& chunk) {
+  if (chunk.code == kCodeStrg) return HandleText(ChunkText(chunk));
+  if (chunk.code == kCodeMsge || chunk.code == kCodeThum || chunk.code == kCodeMkth) {
+    if (!authenticated_) return 0;
+    return 0;  // the command set answers these
+  }
+  return 0;
+}
+
+int CommandServer::HandleText(const std::string& text) {
+  int result = 0;
+  if (StartsWith(text, "#CMD_SETUP")) {
+    result = ApplyHandshake(HandleSetup(text, Config(), TagListPath(), &handshake_));
+  }
+  if (StartsWith(text, "#CMD_PASSWORD")) {
+    result = ApplyHandshake(HandlePassword(text, Config(), clock_(), &handshake_));
+  }
+  if (!authenticated_) return result;
+  if (StartsWith(text, "#CMD_GET_CHANNEL") || StartsWith(text, "#CMD_SAVE_CHANNEL")) {
+    return 0;  // the channel commands answer these
+  }
+  return result;
+}
+
+int CommandServer::ApplyHandshake(const HandshakeOutcome& outcome) {
+  authenticated_ = handshake_.authenticated;
+  if (!outcome.ok) {
+    PostStatusEvent(outcome.status_code, kTextError, outcome.status_text);
+    return 0;
+  }
+  for (const std::string& reply : outcome.replies) {
+    if (send_) send_->AppendText(reply);
+  }
+  return 1;
+}
+
+void CommandServer::QueueResultLine(int result) {
+  if (!send_) return;
+  if (result == 1) {
+    send_->AppendText("#RET_OK()");
+    return;
+  }
+  send_->AppendText("#RET_ERR(<code>" + std::to_string(status_.code) + ",<message>\"" +
+                    status_.second_text + "\")");
+}
+
+bool CommandServer::SendPacket(std::span<const uint8_t> packet) {
+  if (!client_.IsOpen()) return false;
+  switch (SendAll(packet.data(), packet.size(), kSendTimeoutMs)) {
+    case SendResult::kSent:
+      break;
+    case SendResult::kTimedOut:
+      PostStatusEvent(kStatusSendTimeout, kTextError, kSendTimeoutText);
+      return false;
+    case SendResult::kFailed:
+      return false;  // the next receive ends the session with the error
+  }
+  last_activity_ms_ = clock_();
+  return true;
+}
+
+CommandServer::SendResult CommandServer::SendAll(const uint8_t* data, size_t size,
+                                                 uint32_t timeout_ms) {
+  const uint32_t start = platform::TickCount();
+  size_t sent = 0;
+  while (sent < size) {
+    platform::SocketError error = platform::kSocketOk;
+    const int64_t n = client_.Send(data + sent, size - sent, &error);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+      continue;
+    }
+    if (error != platform::kSocketWouldBlock) return SendResult::kFailed;
+    if (platform::TickDiff(platform::TickCount(), start) > static_cast<int32_t>(timeout_ms)) {
+      return SendResult::kTimedOut;
+    }
+    client_.WaitWritable(kSendRetryMs);
+  }
+  return SendResult::kSent;
+}
+
+}  // namespace velmor

@@ -1,0 +1,223 @@
+// The headless server as a user runs it: a real process with a real home
+// folder, stopped and reloaded by signals.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/paths.h"
+#include "platform/child_process.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/ini_store.h"
+#include "platform/socket.h"
+#include "test_support.h"
+
+namespace velmor {
+namespace {
+
+constexpr uint32_t kWaitMs = 30000;
+
+uint16_t FreePort() {
+  platform::Socket probe;
+  EXPECT_TRUE(probe.ListenTcp(0, 1));
+  return probe.LocalPort();
+}
+
+class ServerProcess {
+ public:
+  bool Start(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv = {VELMOR_SERVER_PROGRAM};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return child_.Start(argv);
+  }
+
+  // Reads output until a line starting with the prefix arrives.
+  bool WaitForLine(const std::string& prefix, uint32_t timeout_ms = kWaitMs) {
+    const uint32_t start = platform::TickCount();
+    for (;;) {
+      for (; checked_ < lines_.size(); ++checked_) {
+        if (lines_[checked_].rfind(prefix, 0) == 0) {
+          ++checked_;
+          return true;
+        }
+      }
+      const int32_t left =
+          static_cast<int32_t>(timeout_ms) - platform::TickDiff(platform::TickCount(), start);
+      if (left <= 0 || !ReadSome(static_cast<uint32_t>(left))) return false;
+    }
+  }
+
+  int Stop() {
+    EXPECT_TRUE(child_.RequestStop());
+    return Finish();
+  }
+
+  int Finish() {
+    while (ReadSome(kWaitMs)) {
+    }
+    int exit_code = -1;
+    EXPECT_TRUE(child_.Wait(kWaitMs, &exit_code));
+    return exit_code;
+  }
+
+  platform::ChildProcess& child() { return child_; }
+  const std::vector<std::string>& lines() const { return lines_; }
+
+ private:
+  bool ReadSome(uint32_t timeout_ms) {
+    char buffer[4096];
+    const int64_t n = child_.ReadOutput(buffer, sizeof buffer, timeout_ms);
+    if (n <= 0) return false;
+    partial_.append(buffer, static_cast<size_t>(n));
+    size_t end;
+    while ((end = partial_.find('\n')) != std::string::npos) {
+      std::string line = partial_.substr(0, end);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines_.push_back(line);
+      partial_.erase(0, end + 1);
+    }
+    return true;
+  }
+
+  platform::ChildProcess child_;
+  std::string partial_;
+  std::vector<std::string> lines_;
+  size_t checked_ = 0;
+};
+
+class HeadlessHost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ini_ = home_.path() + platform::kNativeSeparator + "VelmorVRServer.ini";
+    log_ = home_.path() + platform::kNativeSeparator + "VelmorVR Server[Log].txt";
+  }
+  // A home whose settings name free ports, so tests never meet a running
+  // server on the default ones.
+  void UseFreePorts() {
+    ASSERT_TRUE(platform::CreateUtf16File(ini_));
+    command_port_ = FreePort();
+    http_port_ = FreePort();
+    ASSERT_TRUE(
+        platform::WriteIniString(ini_, "Config", "iPortServer", std::to_string(command_port_)));
+    ASSERT_TRUE(platform::WriteIniString(ini_, "Config", "iPortHttp", std::to_string(http_port_)));
+  }
+  void SkipWithoutSignals(ServerProcess& server) {
+    if (!server.child().RequestReload()) {
+      server.child().Kill();
+      GTEST_SKIP() << "this host cannot send stop and reload requests to a console program";
+    }
+  }
+
+  test::TempFolder home_;
+  std::string ini_;
+  std::string log_;
+  uint16_t command_port_ = 0;
+  uint16_t http_port_ = 0;
+};
+
+TEST_F(HeadlessHost, FirstStartWritesEverySettingAndASecondStartChangesNothing) {
+  UseFreePorts();
+  ServerProcess first;
+  ASSERT_TRUE(first.Start({"--home", home_.path()}));
+  ASSERT_TRUE(first.WaitForLine("status 0x0001 接続待ち"));
+  SkipWithoutSignals(first);
+  EXPECT_EQ(first.Stop(), 1);
+  EXPECT_EQ(platform::ReadIniString(ini_, "ch.7", "pcPath", ""), "favorite.vrl");
+  EXPECT_EQ(platform::ReadIniString(ini_, "Config", "pcThumbnailPath.220", ""), "thumbnail220");
+  EXPECT_EQ(platform::ReadIniString(ini_, "File", "pcDataTablePath", ""),
+            "data\\VelmorVRServer.txt");
+  EXPECT_EQ(platform::GetPathType(home_.Join("thumbnail220")), platform::PathType::kFolder);
+  EXPECT_EQ(platform::GetPathType(home_.Join("trim")), platform::PathType::kFolder);
+
+  const std::string settings = test::ReadFileOrEmpty(ini_);
+  ServerProcess second;
+  ASSERT_TRUE(second.Start({"--home", home_.path()}));
+  ASSERT_TRUE(second.WaitForLine("status 0x0001"));
+  EXPECT_EQ(second.Stop(), 1);
+  EXPECT_EQ(test::ReadFileOrEmpty(ini_), settings);
+}
+
+TEST_F(HeadlessHost, ListensOnTheConfiguredPortsAndPrintsThem) {
+  UseFreePorts();
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--home", home_.path()}));
+  ASSERT_TRUE(server.WaitForLine("command port: " + std::to_string(command_port_)));
+  ASSERT_TRUE(server.WaitForLine("http port: " + std::to_string(http_port_)));
+  ASSERT_TRUE(server.WaitForLine("status 0x0001"));
+  platform::Socket command;
+  EXPECT_TRUE(command.ConnectTcp(platform::Ipv4Address::Loopback(), command_port_, kWaitMs));
+  platform::Socket http;
+  EXPECT_TRUE(http.ConnectTcp(platform::Ipv4Address::Loopback(), http_port_, kWaitMs));
+  bool has_address = false;
+  for (const std::string& line : server.lines()) has_address |= line.rfind("address: ", 0) == 0;
+  EXPECT_TRUE(has_address);
+  SkipWithoutSignals(server);
+  EXPECT_EQ(server.Stop(), 1);
+}
+
+TEST_F(HeadlessHost, ReloadSwitchesTheServerLogOnAndOff) {
+  UseFreePorts();
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--home", home_.path()}));
+  ASSERT_TRUE(server.WaitForLine("status 0x0001"));
+  SkipWithoutSignals(server);
+  ASSERT_TRUE(server.WaitForLine("settings: reloaded"));
+  EXPECT_EQ(platform::GetPathType(log_), platform::PathType::kNone) << "the log is off by default";
+
+  ASSERT_TRUE(platform::WriteIniString(ini_, "Config", "iServerLog", "1"));
+  ASSERT_TRUE(server.child().RequestReload());
+  ASSERT_TRUE(server.WaitForLine("settings: reloaded"));
+  const std::string opened = test::ReadFileOrEmpty(log_);
+  EXPECT_NE(opened.find("START           , VelmorVR Server Ver2.21(Oct 23 2022) : Protocol Ver220"),
+            std::string::npos);
+
+  ASSERT_TRUE(platform::WriteIniString(ini_, "Config", "iServerLog", "0"));
+  ASSERT_TRUE(server.child().RequestReload());
+  ASSERT_TRUE(server.WaitForLine("settings: reloaded"));
+  EXPECT_EQ(server.Stop(), 1);
+  EXPECT_EQ(test::ReadFileOrEmpty(log_), opened) << "closing writes nothing, nor does the stop";
+}
+
+TEST_F(HeadlessHost, StopWritesShutdownWhenTheLogIsOpen) {
+  UseFreePorts();
+  ASSERT_TRUE(platform::WriteIniString(ini_, "Config", "iServerLog", "1"));
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--home", home_.path()}));
+  ASSERT_TRUE(server.WaitForLine("status 0x0001"));
+  SkipWithoutSignals(server);
+  EXPECT_EQ(server.Stop(), 1);
+  const std::string log = test::ReadFileOrEmpty(log_);
+  EXPECT_EQ(log.find("START"), log.rfind("START")) << "one start line";
+  EXPECT_NE(log.find("EVENT           , code=0x0001, msg1=\"接続待ち\", msg2=\"\"\r\n"),
+            std::string::npos);
+  ASSERT_GE(log.size(), 10u);
+  EXPECT_EQ(log.substr(log.size() - 10), "SHUTDOWN\r\n");
+}
+
+TEST_F(HeadlessHost, PcFolderOptionSetsChannelOne) {
+  UseFreePorts();
+  test::TempFolder media;
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--home", home_.path(), "--pc-folder", media.path()}));
+  ASSERT_TRUE(server.WaitForLine("status 0x0001"));
+  EXPECT_EQ(platform::ReadIniString(ini_, "ch.1", "pcPath", ""), media.path());
+  EXPECT_EQ(platform::ReadIniString(ini_, "ch.1", "iType", ""), "0");
+  server.child().Kill();
+}
+
+TEST_F(HeadlessHost, ExitsWithZeroWhenTheSettingsFileCannotBeCreated) {
+  test::WriteFileOrFail(home_.Join("file"), "");
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--home", home_.Join("file/home")}));
+  EXPECT_EQ(server.Finish(), 0);
+}
+
+TEST_F(HeadlessHost, RefusesUnknownArguments) {
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--frobnicate"}));
+  EXPECT_EQ(server.Finish(), 2);
+}
+
+}  // namespace
+}  // namespace velmor

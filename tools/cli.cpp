@@ -1,0 +1,402 @@
+#include "cli.h"
+
+#include <limits>
+
+#include "http_get.h"
+#include "player_client.h"
+#include "reply_printer.h"
+
+namespace velmor::player {
+namespace {
+
+std::optional<int64_t> ParseInteger(std::string_view text, int64_t min, int64_t max) {
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  bool negative = text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || value > (std::numeric_limits<int64_t>::max() - 9) / 10) {
+      return std::nullopt;
+    }
+    value = value * 10 + (c - '0');
+  }
+  if (negative) value = -value;
+  if (value < min || value > max) return std::nullopt;
+  return value;
+}
+
+// Walks the arguments, handing out option values.
+class Arguments {
+ public:
+  explicit Arguments(const std::vector<std::string>& list) : list_(list) {}
+  bool AtEnd() const { return index_ >= list_.size(); }
+  const std::string& Next() { return list_[index_++]; }
+  std::vector<std::string> Rest() {
+    std::vector<std::string> rest(list_.begin() + static_cast<std::ptrdiff_t>(index_), list_.end());
+    index_ = list_.size();
+    return rest;
+  }
+
+  // The value of option `name` as a number within [min, max].
+  bool Number(const std::string& name, int64_t min, int64_t max, int64_t* value,
+              std::string* error) {
+    std::string text;
+    if (!Text(name, &text, error)) return false;
+    const auto number = ParseInteger(text, min, max);
+    if (!number) {
+      *error = name + " needs a number from " + std::to_string(min) + " to " +
+               std::to_string(max) + ", not \"" + text + "\"";
+      return false;
+    }
+    *value = *number;
+    return true;
+  }
+
+  bool Text(const std::string& name, std::string* value, std::string* error) {
+    if (AtEnd()) {
+      *error = name + " needs a value";
+      return false;
+    }
+    *value = Next();
+    return true;
+  }
+
+ private:
+  const std::vector<std::string>& list_;
+  size_t index_ = 0;
+};
+
+constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
+constexpr int64_t kIntMin = std::numeric_limits<int32_t>::min();
+
+template <typename T>
+bool NumberInto(Arguments* args, const std::string& name, int64_t min, int64_t max, T* target,
+                std::string* error) {
+  int64_t value = 0;
+  if (!args->Number(name, min, max, &value, error)) return false;
+  *target = static_cast<T>(value);
+  return true;
+}
+
+// An option every command takes. Returns false when `name` is not one;
+// sets *error when its value is bad.
+bool GlobalOption(const std::string& name, Arguments* args, CliOptions* options,
+                  std::string* error) {
+  if (name == "--password") {
+    std::string value;
+    if (args->Text(name, &value, error)) options->password = value;
+    return true;
+  }
+  if (name == "--protocol") {
+    NumberInto(args, name, kIntMin, kIntMax, &options->protocol_ver, error);
+  } else if (name == "--copyright") {
+    args->Text(name, &options->copyright, error);
+  } else if (name == "--timeout") {
+    NumberInto(args, name, 1, kIntMax, &options->timeout_ms, error);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParseEndpoint(std::string_view text, CliOptions* options, std::string* error) {
+  const size_t colon = text.rfind(':');
+  options->host = std::string(text.substr(0, colon));
+  if (colon != std::string_view::npos) {
+    const auto port = ParseInteger(text.substr(colon + 1), 1, 65535);
+    if (!port) {
+      *error = "bad port in \"" + std::string(text) + "\"";
+      return false;
+    }
+    options->port = static_cast<uint16_t>(*port);
+  }
+  if (options->host.empty()) *error = "missing host in \"" + std::string(text) + "\"";
+  return error->empty();
+}
+
+bool ChannelOption(const std::string& name, Arguments* args, CliOptions* options,
+                   std::string* error) {
+  int* target = nullptr;
+  if (name == "--sort") target = &options->sort_name;
+  if (name == "--mode") target = &options->sort_mode;
+  if (name == "--mode2") target = &options->sort_mode_2nd;
+  if (name == "--media") target = &options->flag_media;
+  if (target == nullptr) return false;
+  NumberInto(args, name, kIntMin, kIntMax, target, error);
+  return true;
+}
+
+bool GetOption(const std::string& name, Arguments* args, CliOptions* options, std::string* error) {
+  if (name == "--range") {
+    int64_t start = 0;
+    const int64_t max = std::numeric_limits<int64_t>::max();
+    if (args->Number(name, 0, max, &start, error)) options->range_start = start;
+  } else if (name == "--stream") {
+    int stream = 0;
+    if (NumberInto(args, name, 0, kIntMax, &stream, error)) options->stream = stream;
+  } else if (name == "-o") {
+    args->Text(name, &options->output, error);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// An option of the current command; false when `name` is not one.
+bool CommandOption(const std::string& name, Arguments* args, CliOptions* options,
+                   std::string* error) {
+  if (options->command == CliCommand::kChannel) return ChannelOption(name, args, options, error);
+  if (options->command == CliCommand::kGet) return GetOption(name, args, options, error);
+  return false;
+}
+
+// The one positional argument of a command (channel number or path).
+bool Positional(const std::string& value, CliOptions* options, int* seen, std::string* error) {
+  ++*seen;
+  if (*seen > 1 || options->command == CliCommand::kSetup) {
+    *error = "unexpected argument \"" + value + "\"";
+    return false;
+  }
+  if (options->command == CliCommand::kGet) {
+    options->path = value;
+    return true;
+  }
+  const auto channel = ParseInteger(value, kIntMin, kIntMax);
+  if (!channel) *error = "channel needs a number, not \"" + value + "\"";
+  if (channel) options->channel = static_cast<int>(*channel);
+  return channel.has_value();
+}
+
+bool ParseCommandArguments(Arguments* args, CliOptions* options, std::string* error) {
+  if (options->command == CliCommand::kCmd) {
+    if (args->AtEnd()) {
+      *error = "cmd needs a command name";
+      return false;
+    }
+    options->command_name = args->Next();
+    options->fields = args->Rest();
+    if (options->fields.size() > 4) *error = "a command carries at most 4 fields";
+    return error->empty();
+  }
+  int positionals = 0;
+  while (!args->AtEnd()) {
+    const std::string& argument = args->Next();
+    if (argument.size() > 1 && argument[0] == '-') {
+      if (!GlobalOption(argument, args, options, error) &&
+          !CommandOption(argument, args, options, error)) {
+        *error = "unknown option \"" + argument + "\"";
+      }
+      if (!error->empty()) return false;
+      continue;
+    }
+    if (!Positional(argument, options, &positionals, error)) return false;
+  }
+  const bool needs_one = options->command != CliCommand::kSetup;
+  if (needs_one && positionals == 0) {
+    *error = options->command == CliCommand::kGet ? "get needs a path" : "channel needs a number";
+  }
+  return error->empty();
+}
+
+std::optional<CliCommand> CommandByName(std::string_view name) {
+  if (name == "setup") return CliCommand::kSetup;
+  if (name == "channel") return CliCommand::kChannel;
+  if (name == "cmd") return CliCommand::kCmd;
+  if (name == "get") return CliCommand::kGet;
+  return std::nullopt;
+}
+
+// ----- running -----
+
+std::string DescribeResult(const ResultLine& result) {
+  if (result.ok) return "#RET_OK()";
+  return "#RET_ERR code " + std::to_string(result.code) + ": " + result.message;
+}
+
+std::string LastResult(const Reply& reply) {
+  return reply.results.empty() ? "no result line" : DescribeResult(reply.results.back());
+}
+
+void PrintChunks(const Reply& reply, ReplyPrinter* printer, std::ostream& out) {
+  for (const Chunk& chunk : reply.chunks) {
+    for (const std::string& line : printer->Lines(chunk)) out << line << '\n';
+  }
+}
+
+int ReplyExitCode(const Reply& reply, std::ostream& err) {
+  if (!reply.complete()) {
+    err << "error: " << reply.error << '\n';
+    return kExitFailure;
+  }
+  return reply.LastOk() ? kExitOk : kExitRefused;
+}
+
+int RunSetup(const CliOptions& options, const HandshakeReply& handshake, std::ostream& out,
+             std::ostream& err) {
+  ReplyPrinter printer;
+  PrintChunks(handshake.setup, &printer, out);
+  if (handshake.password) PrintChunks(*handshake.password, &printer, out);
+  if (!handshake.error.empty()) {
+    err << "error: " << handshake.error << '\n';
+    return kExitFailure;
+  }
+  if (handshake.password_requested && !options.password) {
+    err << "note: the server asks for a password; give --password to log in\n";
+  }
+  return handshake.Last().LastOk() ? kExitOk : kExitRefused;
+}
+
+// Checks that the handshake admitted the session; an exit code when not.
+std::optional<int> RequireAdmission(const CliOptions& options, const HandshakeReply& handshake,
+                                    std::ostream& err) {
+  if (!handshake.error.empty()) {
+    err << "handshake failed: " << handshake.error << '\n';
+    return kExitFailure;
+  }
+  if (!handshake.setup.LastOk()) {
+    err << "handshake refused: " << LastResult(handshake.setup) << '\n';
+    return kExitRefused;
+  }
+  if (handshake.password_requested && !options.password) {
+    err << "the server asks for a password: give --password\n";
+    return kExitFailure;
+  }
+  if (!handshake.Admitted()) {
+    err << "password refused: " << LastResult(handshake.Last()) << '\n';
+    return kExitRefused;
+  }
+  return std::nullopt;
+}
+
+int RunExchange(const Reply& reply, std::ostream& out, std::ostream& err) {
+  ReplyPrinter printer;
+  PrintChunks(reply, &printer, out);
+  return ReplyExitCode(reply, err);
+}
+
+int RunGet(const CliOptions& options, const PlayerClient& client, const HandshakeReply& handshake,
+           std::ostream& out, std::ostream& err) {
+  if (!handshake.http_port) {
+    err << "the server announced no HTTP port (#RET_USE_HTTP)\n";
+    return kExitFailure;
+  }
+  const HttpGetRequest request{options.path, options.range_start, options.stream};
+  const std::string output = options.output.empty() ? DefaultOutputName(options.path) : options.output;
+  const HttpGetResult result =
+      HttpGet(client.address(), *handshake.http_port, request, output, options.timeout_ms);
+  if (!result.head.status_line.empty()) out << result.head.status_line << '\n';
+  for (const auto& [name, value] : result.head.headers) out << name << ": " << value << '\n';
+  if (!result.error.empty()) {
+    err << "error: " << result.error << '\n';
+    return kExitFailure;
+  }
+  const bool success = result.head.status >= 200 && result.head.status <= 299;
+  if (success) out << "saved " << result.body_bytes << " bytes to " << output << '\n';
+  const std::vector<std::string> problems = CheckHttpAnswer(result.head, request);
+  for (const std::string& problem : problems) err << "wrong answer: " << problem << '\n';
+  return success && problems.empty() ? kExitOk : kExitRefused;
+}
+
+int RunAdmitted(const CliOptions& options, PlayerClient* client, const HandshakeReply& handshake,
+                std::ostream& out, std::ostream& err) {
+  switch (options.command) {
+    case CliCommand::kChannel:
+      return RunExchange(client->ExchangeText(ChannelCommandText(options)), out, err);
+    case CliCommand::kCmd:
+      return RunExchange(client->ExchangeCommand({options.command_name, options.fields}), out,
+                         err);
+    case CliCommand::kGet:
+      return RunGet(options, *client, handshake, out, err);
+    case CliCommand::kSetup:
+      break;
+  }
+  return kExitFailure;
+}
+
+}  // namespace
+
+CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
+  CliParse parse;
+  CliOptions options;
+  Arguments args(arguments);
+  bool have_command = false;
+  while (!args.AtEnd() && !have_command && parse.error.empty()) {
+    const std::string& argument = args.Next();
+    if (argument == "-h" || argument == "--help") {
+      parse.help = true;
+      return parse;
+    }
+    if (argument.size() > 1 && argument[0] == '-') {
+      if (!GlobalOption(argument, &args, &options, &parse.error)) {
+        parse.error = "unknown option \"" + argument + "\"";
+      }
+    } else if (options.host.empty()) {
+      ParseEndpoint(argument, &options, &parse.error);
+    } else if (const auto command = CommandByName(argument)) {
+      options.command = *command;
+      have_command = true;
+    } else {
+      parse.error = "unknown command \"" + argument + "\"";
+    }
+  }
+  if (parse.error.empty() && !have_command) {
+    parse.error = options.host.empty() ? "missing HOST" : "missing COMMAND";
+  }
+  if (parse.error.empty()) ParseCommandArguments(&args, &options, &parse.error);
+  if (parse.error.empty()) parse.options = std::move(options);
+  return parse;
+}
+
+std::string UsageText() {
+  return "usage: velmorvr-player HOST[:PORT] [--password P] [--protocol N] [--copyright TEXT]\n"
+         "                       [--timeout MS] COMMAND ...\n"
+         "commands:\n"
+         "  setup                       print every handshake reply and the result line\n"
+         "  channel N [--sort K] [--mode M] [--mode2 M2] [--media MASK]\n"
+         "                              list channel N (lines and decoded records)\n"
+         "  cmd NAME [FIELDS...]        send one binary command (at most 4 fields, taken\n"
+         "                              verbatim) and print its result slots\n"
+         "  get PATH [--range START] [--stream N] [-o FILE]\n"
+         "                              download a file over the announced HTTP port\n"
+         "PORT defaults to 11922, --timeout to 10000 ms. Exit code: 0 when the last result\n"
+         "line was #RET_OK(), 1 for #RET_ERR (or a refused download), 2 for usage or\n"
+         "connection errors.\n";
+}
+
+std::string ChannelCommandText(const CliOptions& options) {
+  return "#CMD_GET_CHANNEL(<ch>" + std::to_string(options.channel) + ",<sort_name>" +
+         std::to_string(options.sort_name) + ",<sort_mode>" + std::to_string(options.sort_mode) +
+         ",<sort_mode_2nd>" + std::to_string(options.sort_mode_2nd) + ",<flag_media>" +
+         std::to_string(options.flag_media) + ")";
+}
+
+std::string DefaultOutputName(std::string_view path) {
+  const size_t separator = path.find_last_of("/\\");
+  const std::string_view name =
+      separator == std::string_view::npos ? path : path.substr(separator + 1);
+  return name.empty() ? "download" : std::string(name);
+}
+
+int RunCli(const CliOptions& options, std::ostream& out, std::ostream& err) {
+  const std::string target = options.host + ":" + std::to_string(options.port);
+  const auto address = ParseIpv4(options.host);
+  if (!address) {
+    err << "cannot connect to " << target << ": the host must be an IPv4 address or localhost\n";
+    return kExitFailure;
+  }
+  PlayerClient client;
+  client.set_timeout_ms(options.timeout_ms);
+  std::string error;
+  if (!client.Connect(*address, options.port, options.timeout_ms, &error)) {
+    err << "cannot connect to " << target << ": " << error << '\n';
+    return kExitFailure;
+  }
+  const HandshakeReply handshake =
+      client.Handshake({options.protocol_ver, options.copyright, options.password});
+  if (options.command == CliCommand::kSetup) return RunSetup(options, handshake, out, err);
+  if (const auto refused = RequireAdmission(options, handshake, err)) return *refused;
+  return RunAdmitted(options, &client, handshake, out, err);
+}
+
+}  // namespace velmor::player

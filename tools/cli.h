@@ -1,0 +1,65 @@
+// The command-line player: its arguments and the run of one command against
+// a server, writing what it received to `out` and problems to `err`.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmor::player {
+
+// Exit codes: the last result line was "#RET_OK()", it was "#RET_ERR(...)"
+// (or the download was refused), usage or connection errors.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitRefused = 1;
+inline constexpr int kExitFailure = 2;
+
+enum class CliCommand { kSetup, kChannel, kCmd, kGet };
+
+struct CliOptions {
+  std::string host;
+  uint16_t port = 11922;
+  std::optional<std::string> password;
+  int protocol_ver = 220;
+  std::string copyright = "Copyright (C) VelmorVR";
+  uint32_t timeout_ms = 10000;
+  CliCommand command = CliCommand::kSetup;
+
+  // channel N [--sort K --mode M --mode2 M2 --media MASK]
+  int channel = 0;
+  int sort_name = 0;
+  int sort_mode = 1;
+  int sort_mode_2nd = 1;
+  int flag_media = 1;
+
+  // cmd NAME [FIELDS...]
+  std::string command_name;
+  std::vector<std::string> fields;
+
+  // get PATH [--range START] [--stream N] [-o FILE]
+  std::string path;
+  std::optional<int64_t> range_start;
+  std::optional<int> stream;
+  std::string output;  // empty: the path's file name
+};
+
+struct CliParse {
+  std::optional<CliOptions> options;
+  bool help = false;
+  std::string error;
+};
+
+CliParse ParseCommandLine(const std::vector<std::string>& arguments);
+std::string UsageText();
+
+// "#CMD_GET_CHANNEL(<ch>%d,<sort_name>%d,<sort_mode>%d,<sort_mode_2nd>%d,<flag_media>%d)"
+std::string ChannelCommandText(const CliOptions& options);
+// The last component of a path ("/" or "\" separated); "download" when empty.
+std::string DefaultOutputName(std::string_view path);
+
+int RunCli(const CliOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace velmor::player
