@@ -8,8 +8,16 @@
 #include "core/utf.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/socket.h"
 
 namespace velmor::test {
+namespace {
+
+// Tests open sockets of their own before any server object has started
+// networking (Windows needs it started first).
+const bool kNetworkingStarted = platform::StartNetworking();
+
+}  // namespace
 
 TempFolder::TempFolder() {
   static std::atomic<int> counter{0};

@@ -26,6 +26,11 @@ std::optional<int64_t> ParseInteger(std::string_view text, int64_t min, int64_t 
   return value;
 }
 
+// "-x" and "--name"; "-1" is a (negative) number, not an option.
+bool IsOption(const std::string& argument) {
+  return argument.size() > 1 && argument[0] == '-' && (argument[1] < '0' || argument[1] > '9');
+}
+
 // Walks the arguments, handing out option values.
 class Arguments {
  public:
@@ -45,8 +50,8 @@ class Arguments {
     if (!Text(name, &text, error)) return false;
     const auto number = ParseInteger(text, min, max);
     if (!number) {
-      *error = name + " needs a number from " + std::to_string(min) + " to " +
-               std::to_string(max) + ", not \"" + text + "\"";
+      *error = name + " needs a number from " + std::to_string(min) + " to " + std::to_string(max) +
+               ", not \"" + text + "\"";
       return false;
     }
     *value = *number;
@@ -182,7 +187,7 @@ bool ParseCommandArguments(Arguments* args, CliOptions* options, std::string* er
   int positionals = 0;
   while (!args->AtEnd()) {
     const std::string& argument = args->Next();
-    if (argument.size() > 1 && argument[0] == '-') {
+    if (IsOption(argument)) {
       if (!GlobalOption(argument, args, options, error) &&
           !CommandOption(argument, args, options, error)) {
         *error = "unknown option \"" + argument + "\"";
@@ -282,7 +287,8 @@ int RunGet(const CliOptions& options, const PlayerClient& client, const Handshak
     return kExitFailure;
   }
   const HttpGetRequest request{options.path, options.range_start, options.stream};
-  const std::string output = options.output.empty() ? DefaultOutputName(options.path) : options.output;
+  const std::string output =
+      options.output.empty() ? DefaultOutputName(options.path) : options.output;
   const HttpGetResult result =
       HttpGet(client.address(), *handshake.http_port, request, output, options.timeout_ms);
   if (!result.head.status_line.empty()) out << result.head.status_line << '\n';
@@ -304,8 +310,7 @@ int RunAdmitted(const CliOptions& options, PlayerClient* client, const Handshake
     case CliCommand::kChannel:
       return RunExchange(client->ExchangeText(ChannelCommandText(options)), out, err);
     case CliCommand::kCmd:
-      return RunExchange(client->ExchangeCommand({options.command_name, options.fields}), out,
-                         err);
+      return RunExchange(client->ExchangeCommand({options.command_name, options.fields}), out, err);
     case CliCommand::kGet:
       return RunGet(options, *client, handshake, out, err);
     case CliCommand::kSetup:
@@ -327,7 +332,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
       parse.help = true;
       return parse;
     }
-    if (argument.size() > 1 && argument[0] == '-') {
+    if (IsOption(argument)) {
       if (!GlobalOption(argument, &args, &options, &parse.error)) {
         parse.error = "unknown option \"" + argument + "\"";
       }

@@ -24,8 +24,8 @@ bool IsUnreserved(unsigned char c) {
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameWithoutCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 std::string_view Trim(std::string_view text) {
@@ -192,7 +192,8 @@ std::optional<HttpResponseHead> ReceiveHead(platform::Socket* socket, uint32_t t
 }
 
 bool WriteAll(platform::File* file, std::string_view bytes, std::string* error) {
-  if (bytes.empty() || file->Write(bytes.data(), bytes.size()) == static_cast<int64_t>(bytes.size()))
+  if (bytes.empty() ||
+      file->Write(bytes.data(), bytes.size()) == static_cast<int64_t>(bytes.size()))
     return true;
   SetError(error, "cannot write the output file");
   return false;
@@ -275,7 +276,7 @@ std::optional<HttpResponseHead> ParseHttpResponseHead(std::string_view head, std
 }
 
 std::vector<std::string> CheckHttpAnswer(const HttpResponseHead& head,
-                                          const HttpGetRequest& request) {
+                                         const HttpGetRequest& request) {
   const int64_t start = request.range_start.value_or(0);
   if (head.status == 404) return {};
   if (!head.content_length) return {"answer without a Content-Length"};

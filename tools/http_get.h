@@ -45,7 +45,7 @@ std::optional<HttpResponseHead> ParseHttpResponseHead(std::string_view head, std
 // "bytes START-LAST/TOTAL" matching the start otherwise. Each mismatch is
 // one text; none for a correct answer or a 404.
 std::vector<std::string> CheckHttpAnswer(const HttpResponseHead& head,
-                                          const HttpGetRequest& request);
+                                         const HttpGetRequest& request);
 
 struct HttpGetResult {
   HttpResponseHead head;

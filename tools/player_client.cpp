@@ -100,8 +100,8 @@ PlayerClient::~PlayerClient() {
   if (networking_) platform::StopNetworking();
 }
 
-bool PlayerClient::Connect(const platform::Ipv4Address& address, uint16_t port,
-                           uint32_t timeout_ms, std::string* error) {
+bool PlayerClient::Connect(const platform::Ipv4Address& address, uint16_t port, uint32_t timeout_ms,
+                           std::string* error) {
   Close();
   address_ = address;
   if (!networking_) {

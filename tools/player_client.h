@@ -38,10 +38,10 @@ std::optional<std::string> PasswordCommandText(std::string_view password, std::s
 
 // Everything the server answered to one packet.
 struct Reply {
-  std::vector<Chunk> chunks;         // in arrival order, result lines included
-  std::vector<ResultLine> results;   // one per command chunk, in order
-  int packets = 0;                   // packets the answer came in
-  std::string error;                 // transport or protocol failure; chunks so far are kept
+  std::vector<Chunk> chunks;        // in arrival order, result lines included
+  std::vector<ResultLine> results;  // one per command chunk, in order
+  int packets = 0;                  // packets the answer came in
+  std::string error;                // transport or protocol failure; chunks so far are kept
 
   bool complete() const { return error.empty(); }
   // True when every result line arrived and the last one is "#RET_OK()".

@@ -16,7 +16,9 @@ void SetError(std::string* error, std::string text) {
   if (error != nullptr) *error = std::move(text);
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // The C library's decimal conversion, clamped instead of overflowing.
 int64_t ConvertDecimal(std::string_view text) {
@@ -44,8 +46,8 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 }
 
 // A zero-terminated UTF-16 text inside a record, with its 16-bit count.
-std::optional<std::string> ReadRecordText(ByteReader* reader, uint16_t count,
-                                          std::string_view what, std::string* error) {
+std::optional<std::string> ReadRecordText(ByteReader* reader, uint16_t count, std::string_view what,
+                                          std::string* error) {
   std::string_view bytes;
   if (!reader->ReadBytes(count, &bytes)) {
     SetError(error, std::string(what) + " runs past the end of its record");
@@ -142,8 +144,7 @@ std::optional<ResultSlot> DecodeResultSlot(std::string_view payload, std::string
   ResultSlot slot;
   uint16_t text_bytes = 0;
   std::string_view bytes;
-  if (!reader.ReadU16(&slot.slot) || !reader.ReadI64(&slot.value) ||
-      !reader.ReadU16(&text_bytes)) {
+  if (!reader.ReadU16(&slot.slot) || !reader.ReadI64(&slot.value) || !reader.ReadU16(&text_bytes)) {
     SetError(error, "RTMS chunk of " + std::to_string(payload.size()) +
                         " bytes is shorter than its 12 fixed bytes");
     return std::nullopt;
@@ -195,8 +196,8 @@ std::optional<std::vector<ListRecord>> DecodeListRecords(std::string_view payloa
       return std::nullopt;
     }
     std::string record_error;
-    auto record = DecodeOneRecord(bytes, records.empty() ? nullptr : &records.back(),
-                                  &record_error);
+    auto record =
+        DecodeOneRecord(bytes, records.empty() ? nullptr : &records.back(), &record_error);
     if (!record) {
       SetError(error, where + record_error);
       return std::nullopt;
@@ -211,8 +212,7 @@ std::optional<std::vector<ListRecord>> DecodeListRecords(std::string_view payloa
   return records;
 }
 
-std::optional<ThumbnailAnswer> DecodeThumbnailAnswer(std::string_view payload,
-                                                     std::string* error) {
+std::optional<ThumbnailAnswer> DecodeThumbnailAnswer(std::string_view payload, std::string* error) {
   ByteReader reader(payload);
   ThumbnailAnswer answer;
   uint16_t info_bytes = 0;

@@ -18,11 +18,11 @@ std::string Bad(const Chunk& chunk, const std::string& error) {
 std::string DescribeWord(uint32_t word) {
   const ItemWord parts = SplitItemWord(word);
   char text[96];
-  std::snprintf(text, sizeof text, "word 0x%08" PRIX32 " (kind %" PRIu32 ", media %" PRIu32
-                ", flags 0x%04" PRIX32 "%s%s%s)",
-                word, parts.kind, parts.media_type, parts.state_flags,
-                parts.folder ? ", folder" : "", parts.not_found ? ", not found" : "",
-                parts.chapter ? ", chapter" : "");
+  std::snprintf(
+      text, sizeof text,
+      "word 0x%08" PRIX32 " (kind %" PRIu32 ", media %" PRIu32 ", flags 0x%04" PRIX32 "%s%s%s)",
+      word, parts.kind, parts.media_type, parts.state_flags, parts.folder ? ", folder" : "",
+      parts.not_found ? ", not found" : "", parts.chapter ? ", chapter" : "");
   return text;
 }
 
@@ -70,7 +70,8 @@ std::vector<std::string> ReplyPrinter::Lines(const Chunk& chunk) {
     const auto records = DecodeListRecords(chunk.payload, &error);
     if (!records) return {Bad(chunk, error)};
     std::vector<std::string> lines;
-    for (const ListRecord& record : *records) lines.push_back(DescribeRecord(next_record_++, record));
+    for (const ListRecord& record : *records)
+      lines.push_back(DescribeRecord(next_record_++, record));
     return lines;
   }
   if (chunk.code == "RTDT") {

@@ -84,8 +84,8 @@ Chunk MakeTextChunk(std::string_view utf8) { return Chunk{"STRG", EncodeWireText
 
 std::optional<Chunk> MakeCommandChunk(const Command& command, std::string* error) {
   if (command.fields.size() > kMaxCommandFields) {
-    SetError(error, "a command carries at most 4 fields, not " +
-                        std::to_string(command.fields.size()));
+    SetError(error,
+             "a command carries at most 4 fields, not " + std::to_string(command.fields.size()));
     return std::nullopt;
   }
   Chunk chunk{"MSGE", {}};
@@ -119,7 +119,8 @@ std::optional<Command> DecodeCommand(std::string_view payload, std::string* erro
     command.fields.push_back(std::move(*field));
   }
   if (!reader.AtEnd()) {
-    SetError(error, "command has " + std::to_string(reader.remaining()) + " bytes after its fields");
+    SetError(error,
+             "command has " + std::to_string(reader.remaining()) + " bytes after its fields");
     return std::nullopt;
   }
   return command;

@@ -94,7 +94,7 @@ bool CommandServer::AcceptPlayer() {
   recv_fill_ = 0;
   cursor_ = ChunkCursor();
   if (!send_) {
-    send_.reset(new (std::nothrow) PacketWriter(send_capacity_));
+    send_ = PacketWriter::Create(send_capacity_);
     if (send_) send_->SetSink([this](std::span<const uint8_t> bytes) { return SendPacket(bytes); });
   }
   if (send_) send_->Reset();

@@ -6,7 +6,6 @@
 #include "core/paths.h"
 #include "core/version.h"
 #include "library/list_file.h"
-#include "platform/clock.h"
 
 namespace velmor {
 namespace {
@@ -34,10 +33,12 @@ std::string HttpReply(const S_CONFIG& config) {
   return "#RET_USE_HTTP(<port>" + std::to_string(config.iPortHttp) + ")";
 }
 
-// The lock-out ends at a point of the wrapping millisecond clock; compare
-// by signed difference so a wrap of the clock never locks for 49 days.
+// The lock-out ends at a point of the wrapping millisecond clock: locked
+// while the end is at most 30 s ahead, so neither a wrap of the clock nor an
+// old lock-out ever locks a player out for longer.
 bool LockedOut(uint32_t now_ms, uint32_t until_ms) {
-  return until_ms != 0 && platform::TickDiff(until_ms, now_ms) > 0;
+  const uint32_t remaining = until_ms - now_ms;
+  return until_ms != 0 && remaining != 0 && remaining <= kPasswordLockoutMs;
 }
 
 uint32_t LockoutEnd(uint32_t now_ms) {

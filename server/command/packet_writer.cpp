@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "core/utf.h"
 
@@ -20,6 +21,14 @@ size_t RawPieceSize(int protocol_version) {
 
 PacketWriter::PacketWriter(size_t capacity)
     : buffer_(std::max(capacity, kPacketHeaderSize + kChunkHeaderSize)) {}
+
+std::unique_ptr<PacketWriter> PacketWriter::Create(size_t capacity) {
+  try {
+    return std::make_unique<PacketWriter>(capacity);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 bool PacketWriter::Fits(size_t n) const {
   const size_t room = buffer_.size() - write_position_;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,9 @@ size_t RawPieceSize(int protocol_version);
 class PacketWriter {
  public:
   explicit PacketWriter(size_t capacity = kPacketBufferCapacity);
+  // The writer, or null when its buffer cannot be allocated (the
+  // constructor would throw std::bad_alloc).
+  static std::unique_ptr<PacketWriter> Create(size_t capacity = kPacketBufferCapacity);
 
   // Where Flush, and an append that does not fit behind the queued chunks,
   // send the packet.

@@ -63,7 +63,7 @@ constexpr ConfigKey kKeys[] = {
 #undef VELMOR_INT
 #undef VELMOR_TEXT
 
-constexpr S_CONFIG_CH kChannelDefaults[kChannelCount] = {
+const S_CONFIG_CH kChannelDefaults[kChannelCount] = {
     {kChannelVrDevice, ""},
     {kChannelPcFolder, ""},
     {kChannelPlaylist, "ch3.vrl"},

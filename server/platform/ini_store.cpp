@@ -55,7 +55,8 @@ std::u16string_view CutAtNul(std::u16string_view text) { return text.substr(0, t
 std::u16string Clean(std::u16string_view text) { return std::u16string(Trim(CutAtNul(text))); }
 
 // Wine 8 folds only ASCII letters when it compares names ("É" and "é" are
-// different keys); real Windows folds more, but our files stay ASCII-named.
+// different keys). Windows folds all of Unicode; only non-ASCII names that
+// differ in case alone (none of ours) would tell the two apart.
 char16_t FoldCase(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c; }
 
 bool SameName(std::u16string_view a, std::u16string_view b) {

@@ -25,7 +25,9 @@ std::string ReadIniString(const std::string& path, std::string_view section,
 
 // WritePrivateProfileStringW: leading blanks of the value are dropped; the
 // file is only rewritten when something changed. A missing file is created
-// as UTF-16LE.
+// as UTF-16LE. Refused (false, file untouched): a CR, LF or NUL in any of
+// the three texts, a key with "=" or beginning with "[" (so no value can add
+// keys of its own), and characters a legacy-encoded file cannot hold.
 bool WriteIniString(const std::string& path, std::string_view section, std::string_view key,
                     std::string_view value);
 

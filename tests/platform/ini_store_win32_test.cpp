@@ -65,6 +65,18 @@ std::string WindowsRead(const std::string& path, std::string_view section, std::
   return Narrow(value);
 }
 
+// Empty when the files match, else where they first differ, with a few bytes
+// of each around that place (whole files would drown the message).
+std::string FirstDifference(const std::string& ours, const std::string& theirs) {
+  if (ours == theirs) return "";
+  size_t at = 0;
+  while (at < ours.size() && at < theirs.size() && ours[at] == theirs[at]) ++at;
+  const size_t from = at < 24 ? 0 : at - 24;
+  return "differ at byte " + std::to_string(at) +
+         "\n ours:    " + testing::PrintToString(ours.substr(from, 64)) +
+         "\n windows: " + testing::PrintToString(theirs.substr(from, 64));
+}
+
 // ---- A pseudo-random mix of the writes the settings and the player make ----
 
 struct IniWrite {
@@ -168,7 +180,7 @@ class IniStoreWin32Test : public ::testing::Test {
                                       << write.key << "=" << write.value);
       ASSERT_TRUE(WriteIniString(ours, write.section, write.key, write.value));
       ASSERT_TRUE(WindowsWrite(theirs, write.section, write.key, write.value));
-      ASSERT_EQ(test::ReadFileOrEmpty(ours), test::ReadFileOrEmpty(theirs));
+      ASSERT_EQ(FirstDifference(test::ReadFileOrEmpty(ours), test::ReadFileOrEmpty(theirs)), "");
 
       const size_t capacity = 1 + step % 9;
       EXPECT_EQ(ReadIniString(ours, write.section, write.key, kAbsent, capacity),

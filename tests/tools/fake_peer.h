@@ -87,8 +87,8 @@ class PeerConnection {
       const Frame frame = FramePacket(received_);
       if (frame.state == FrameState::kInvalid) return std::nullopt;
       if (frame.state == FrameState::kComplete) {
-        auto chunks = SplitChunks(
-            std::string_view(received_).substr(8, frame.packet_bytes - 8), nullptr);
+        auto chunks =
+            SplitChunks(std::string_view(received_).substr(8, frame.packet_bytes - 8), nullptr);
         received_.erase(0, frame.packet_bytes);
         return chunks;
       }

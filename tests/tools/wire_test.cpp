@@ -90,7 +90,7 @@ TEST(CommandChunkTest, DecodingRefusesTruncatedAndMalformedPayloads) {
 
 TEST(PacketTest, EncodesHeaderAndChunksBackToBack) {
   const std::vector<Chunk> chunks = {{"STRG", Hex("41 00 00 00")}, {"DATA", ""}};
-  EXPECT_EQ(EncodePacket(chunks), Hex("50 41 43 4B  1C 00 00 00"
+  EXPECT_EQ(EncodePacket(chunks), Hex("50 41 43 4B  14 00 00 00"
                                       "53 54 52 47  04 00 00 00  41 00 00 00"
                                       "44 41 54 41  00 00 00 00"));
   EXPECT_EQ(EncodePacket({}), Hex("50 41 43 4B 00 00 00 00"));
