@@ -133,7 +133,8 @@ TEST_F(HandshakeTest, TheLockOutSurvivesAWrapOfTheClock) {
   EXPECT_EQ(HandlePassword("#CMD_PASSWORD(<pass>\"pw\")", config_, near_wrap + 20000, &state_)
                 .status_code,
             546);
-  EXPECT_TRUE(HandlePassword("#CMD_PASSWORD(<pass>\"pw\")", config_, near_wrap + 30000, &state_).ok);
+  EXPECT_TRUE(
+      HandlePassword("#CMD_PASSWORD(<pass>\"pw\")", config_, near_wrap + 30000, &state_).ok);
   // A clock far past an old lock-out end is never locked.
   state_.lockout_until_ms = 1000;
   EXPECT_TRUE(HandlePassword("#CMD_PASSWORD(<pass>\"pw\")", config_, 0x90000000u, &state_).ok);

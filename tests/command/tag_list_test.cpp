@@ -28,20 +28,18 @@ TEST(TagList, EntriesBetweenStartAndEndAreNumberedFromZero) {
       "\t#vrf_ratio 2 1\n"
       "#end\n"
       "#tag after end\n");
-  EXPECT_EQ(replies,
-            (std::vector<std::string>{
-                "#RET_TAG_LIST(<no>0,<cmd>\"#tag_r\",<p0>\"Side By Side\",<p1>\"SBS\")",
-                "#RET_TAG_LIST(<no>1,<cmd>\"#vrf_size\",<p0>\"3840\",<p1>\"1920\")",
-                "#RET_TAG_LIST(<no>2,<cmd>\"#vrf_ratio\",<p0>\"2\",<p1>\"1\")"}));
+  EXPECT_EQ(replies, (std::vector<std::string>{
+                         "#RET_TAG_LIST(<no>0,<cmd>\"#tag_r\",<p0>\"Side By Side\",<p1>\"SBS\")",
+                         "#RET_TAG_LIST(<no>1,<cmd>\"#vrf_size\",<p0>\"3840\",<p1>\"1920\")",
+                         "#RET_TAG_LIST(<no>2,<cmd>\"#vrf_ratio\",<p0>\"2\",<p1>\"1\")"}));
 }
 
-TEST(TagList, NothingWithoutStart) {
-  EXPECT_TRUE(Replies("#tag a b\n#tag c d\n").empty());
-}
+TEST(TagList, NothingWithoutStart) { EXPECT_TRUE(Replies("#tag a b\n#tag c d\n").empty()); }
 
 TEST(TagList, TheLastLineKeepsItsLastCharacter) {
-  EXPECT_EQ(Replies("\xEF\xBB\xBF#start\n#tag 360 TB"),
-            (std::vector<std::string>{"#RET_TAG_LIST(<no>0,<cmd>\"#tag\",<p0>\"360\",<p1>\"TB\")"}));
+  EXPECT_EQ(
+      Replies("\xEF\xBB\xBF#start\n#tag 360 TB"),
+      (std::vector<std::string>{"#RET_TAG_LIST(<no>0,<cmd>\"#tag\",<p0>\"360\",<p1>\"TB\")"}));
 }
 
 TEST(TagList, AMissingFileSendsNothing) {
