@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <string_view>
 
+#include "fuzz_support.h"
 #include "platform/file_system.h"
 #include "platform/ini_store.h"
 
@@ -16,29 +16,6 @@ namespace {
 using velmor::platform::ReadIniString;
 using velmor::platform::WriteIniString;
 
-std::string fuzz_folder;
-std::string fuzz_file;
-
-void RemoveFuzzFolder() {
-  velmor::platform::DeleteFile(fuzz_file);
-  velmor::platform::RemoveFolder(fuzz_folder);
-}
-
-// A folder of its own, so that parallel fuzzing jobs do not share the file.
-const std::string& FuzzFile() {
-  if (!fuzz_file.empty()) return fuzz_file;
-  std::random_device random;
-  const std::string base = velmor::platform::TemporaryFolder() + "/velmor-ini-fuzz-";
-  for (int attempt = 0; attempt < 100 && fuzz_folder.empty(); ++attempt) {
-    const std::string candidate = base + std::to_string(random());
-    if (velmor::platform::CreateFolder(candidate)) fuzz_folder = candidate;
-  }
-  if (fuzz_folder.empty()) abort();
-  fuzz_file = fuzz_folder + "/fuzz.ini";
-  std::atexit(RemoveFuzzFolder);
-  return fuzz_file;
-}
-
 void Check(bool condition) {
   if (!condition) abort();
 }
@@ -46,7 +23,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string& path = FuzzFile();
+  const std::string& path = velmor::fuzz::ScratchFile("fuzz.ini");
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   Check(velmor::platform::WriteFileAtomically(path, bytes));
 

@@ -141,6 +141,13 @@ void CommandServer::EndSession(const std::string& reason) {
   }
   std::lock_guard<std::recursive_mutex> lock(lock_);
   if (thumbnails_) thumbnails_->ClearRequests();
+  ResetSessionState();
+  server_log_.Flush();
+}
+
+// What a session begins and ends with: no player, nothing received or
+// queued.
+void CommandServer::ResetSessionState() {
   forced_disconnect_ = false;
   connected_ = false;
   authenticated_ = false;
@@ -149,7 +156,6 @@ void CommandServer::EndSession(const std::string& reason) {
   packet_ = PacketView();
   cursor_ = ChunkCursor();
   if (send_) send_->Reset();
-  server_log_.Flush();
 }
 
 void CommandServer::Release() {

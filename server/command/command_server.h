@@ -97,6 +97,7 @@ class CommandServer {
   enum class SendResult { kSent, kTimedOut, kFailed };
   SendResult SendAll(const uint8_t* data, size_t size, uint32_t timeout_ms);
   void DropPacket();
+  void ResetSessionState();
   bool HasBufferedPacket() const;
   // Waits (without the lock) for the next thing the session can do.
   void WaitForWork(bool connected);

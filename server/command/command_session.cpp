@@ -87,17 +87,12 @@ bool CommandServer::AcceptPlayer() {
   client.SetNonBlocking(true);
   client_ = std::move(client);
   peer_ = peer;
+  ResetSessionState();
   connected_ = true;
-  forced_disconnect_ = false;
-  authenticated_ = false;
-  handshake_.authenticated = false;
-  recv_fill_ = 0;
-  cursor_ = ChunkCursor();
   if (!send_) {
     send_ = PacketWriter::Create(send_capacity_);
     if (send_) send_->SetSink([this](std::span<const uint8_t> bytes) { return SendPacket(bytes); });
   }
-  if (send_) send_->Reset();
   PostStatusEvent(kStatusConnected, kTextConnected, peer_.ToString());
   last_activity_ms_ = clock_();
   return true;

@@ -124,7 +124,9 @@ TEST_F(HeadlessHost, FirstStartWritesEverySettingAndASecondStartChangesNothing) 
   ASSERT_TRUE(first.Start({"--home", home_.path()}));
   ASSERT_TRUE(first.WaitForLine("status 0x0001 接続待ち"));
   const bool can_signal = CanSignal(first);
-  if (can_signal) EXPECT_EQ(first.Stop(), 1);
+  if (can_signal) {
+    EXPECT_EQ(first.Stop(), 1);
+  }
   EXPECT_EQ(platform::ReadIniString(ini_, "ch.7", "pcPath", ""), "favorite.vrl");
   EXPECT_EQ(platform::ReadIniString(ini_, "Config", "pcThumbnailPath.220", ""), "thumbnail220");
   EXPECT_EQ(platform::ReadIniString(ini_, "File", "pcDataTablePath", ""),
@@ -158,7 +160,9 @@ TEST_F(HeadlessHost, ListensOnTheConfiguredPortsAndPrintsThem) {
   bool has_address = false;
   for (const std::string& line : server.lines()) has_address |= line.rfind("address: ", 0) == 0;
   EXPECT_TRUE(has_address);
-  if (CanSignal(server)) EXPECT_EQ(server.Stop(), 1);
+  if (CanSignal(server)) {
+    EXPECT_EQ(server.Stop(), 1);
+  }
 }
 
 TEST_F(HeadlessHost, ReloadSwitchesTheServerLogOnAndOff) {
