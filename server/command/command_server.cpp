@@ -185,6 +185,17 @@ void CommandServer::ReleaseLibrary() {
   if (server_log_.IsOpen()) server_log_.WriteShutdownAndClose();
 }
 
+void CommandServer::set_suspended(bool suspended) {
+  suspended_ = suspended;
+  suspension_changed_ = true;
+}
+
+bool CommandServer::MoveCollidesWithChapterFolder(const std::string&, const std::string&) {
+  return false;
+}
+
+void CommandServer::PathMoved(int64_t, const std::string&, const std::string&) {}
+
 uint16_t CommandServer::port() const { return listener_.IsOpen() ? listener_.LocalPort() : 0; }
 
 std::string CommandServer::peer_address() const {

@@ -65,9 +65,15 @@ class CommandServer {
   int client_protocol_version() const { return handshake_.protocol_version; }
   uint16_t port() const;
   uint32_t live_timeout_ms() const { return live_timeout_ms_.load(); }
+  // The liveness check is off while suspended (CM_LIVE_TIME).
+  bool suspended() const { return suspended_.load(); }
+  void set_suspended(bool suspended);
   std::string peer_address() const;
 
   ServerLog& server_log() { return server_log_; }
+  // Library steps of a file moved by the player.
+  bool MoveCollidesWithChapterFolder(const std::string& from, const std::string& to);
+  void PathMoved(int64_t id, const std::string& to, const std::string& from);
   ServerHost* host() const { return host_; }
   std::recursive_mutex& lock() { return lock_; }
   // Library objects: null before the listener starts and after Release.
@@ -91,6 +97,7 @@ class CommandServer {
   void ServePacket();
   int DispatchChunk(const Chunk& chunk);
   int HandleText(const std::string& text);
+  int HandleCommand(const Chunk& chunk);
   int ApplyHandshake(const HandshakeOutcome& outcome);
   void QueueResultLine(int result);
   bool SendPacket(std::span<const uint8_t> packet);

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "command/command_server.h"
+#include "command/command_set.h"
 #include "command/tag_list.h"
 #include "core/config.h"
 #include "core/utf.h"
@@ -178,11 +179,20 @@ void CommandServer::DropPacket() {
 
 int CommandServer::DispatchChunk(const Chunk& chunk) {
   if (chunk.code == kCodeStrg) return HandleText(ChunkText(chunk));
-  if (chunk.code == kCodeMsge || chunk.code == kCodeThum || chunk.code == kCodeMkth) {
-    if (!authenticated_) return 0;
-    return 0;  // the command set answers these
-  }
+  if (!authenticated_) return 0;
+  if (chunk.code == kCodeMsge) return HandleCommand(chunk);
   return 0;
+}
+
+int CommandServer::HandleCommand(const Chunk& chunk) {
+  BinaryCommand command;
+  if (!ParseBinaryCommand(chunk.payload, chunk.size, &command)) return 0;
+  CommandReply reply;
+  const int result = RunCommand(*this, command, &reply);
+  for (int k = 0; k < reply.count && send_; ++k) {
+    send_->AppendResultSlot(k, reply.slots[k].value, reply.slots[k].text);
+  }
+  return result;
 }
 
 int CommandServer::HandleText(const std::string& text) {

@@ -4,6 +4,13 @@
 
 namespace velmor {
 
+// The main window's button commands the server asks its host to run.
+enum WindowCommand : int {
+  kWindowCommandRefresh = 1005,   // show the channel table again, save the settings
+  kWindowCommandMouseOn = 1028,   // mouse capture on
+  kWindowCommandMouseOff = 1029,  // mouse capture off
+};
+
 class MouseRemote;
 class StreamServer;
 
@@ -12,7 +19,8 @@ class ServerHost {
   virtual ~ServerHost() = default;
   virtual StreamServer* stream_server() = 0;
   virtual MouseRemote* mouse_remote() = 0;
-  // Asks the window to run one of its button commands (by control id).
+  // Asks the window to run one of its button commands (WindowCommand) on
+  // its own thread; returns at once.
   virtual void PostWindowCommand(int control_id) = 0;
 };
 

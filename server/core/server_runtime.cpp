@@ -42,6 +42,7 @@ void ServerRuntime::ApplySettings() {
 
 bool ServerRuntime::ConsumeStatusEvent(const std::function<void(const StatusEvent&)>& show) {
   if (!command_server_) return true;
+  RunWindowCommands();
   StatusEvent event;
   if (!command_server_->TakeStatusEvent(&event)) return false;
   if (event.code != kStatusNone && show) show(event);
@@ -80,7 +81,32 @@ void ServerRuntime::ForceDisconnect() {
 }
 
 void ServerRuntime::PostWindowCommand(int control_id) {
-  if (window_command_) window_command_(control_id);
+  std::lock_guard<std::mutex> lock(window_commands_lock_);
+  window_commands_.push_back(control_id);
+}
+
+void ServerRuntime::RunWindowCommands() {
+  std::vector<int> commands;
+  {
+    std::lock_guard<std::mutex> lock(window_commands_lock_);
+    commands.swap(window_commands_);
+  }
+  for (const int command : commands) {
+    switch (command) {
+      case kWindowCommandMouseOn:
+        if (mouse_remote_ && mouse_remote_->active()) mouse_remote_->SetControl(true);
+        break;
+      case kWindowCommandMouseOff:
+        if (mouse_remote_ && mouse_remote_->active()) mouse_remote_->SetControl(false);
+        break;
+      case kWindowCommandRefresh:
+        SaveConfig();
+        break;
+      default:
+        break;
+    }
+    if (window_command_) window_command_(command);
+  }
 }
 
 }  // namespace velmor

@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "command/server_host.h"
 #include "command/status_event.h"
@@ -41,19 +43,26 @@ class ServerRuntime : public ServerHost {
   CommandServer* command_server() const { return command_server_.get(); }
   StreamServer* stream_server() override { return stream_server_.get(); }
   MouseRemote* mouse_remote() override { return mouse_remote_.get(); }
+  // Queues a window command; it runs in the next consumer turn, on the
+  // host's thread.
   void PostWindowCommand(int control_id) override;
-  // Where window commands go; a host without a window leaves it empty.
+  // Where window commands the runtime does not carry out itself go (the
+  // main window refreshes its table); a host without a window leaves it
+  // empty.
   void SetWindowCommandHandler(std::function<void(int)> handler) {
     window_command_ = std::move(handler);
   }
 
  private:
   void React(const StatusEvent& event);
+  void RunWindowCommands();
 
   std::unique_ptr<StreamServer> stream_server_;
   std::unique_ptr<CommandServer> command_server_;
   std::unique_ptr<MouseRemote> mouse_remote_;
   std::function<void(int)> window_command_;
+  std::mutex window_commands_lock_;
+  std::vector<int> window_commands_;
 };
 
 }  // namespace velmor

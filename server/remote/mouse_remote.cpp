@@ -34,6 +34,12 @@ void MouseRemote::SetControl(bool on) {
   if (active_) control_ = on;
 }
 
+int MouseRemote::EnableState() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  if (!active_) return kNotRunning;
+  return control_ ? kCapturing : kNotCapturing;
+}
+
 bool MouseRemote::active() const {
   std::lock_guard<std::mutex> lock(lock_);
   return active_;

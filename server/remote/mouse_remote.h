@@ -23,6 +23,11 @@ class MouseRemote {
   // Switches capture off and on while remote control stays active.
   void SetControl(bool on);
 
+  // What the player is told: 2 when the remote is not running, else 1 while
+  // capturing and 0 when not.
+  enum EnableStateValue : int { kNotCapturing = 0, kCapturing = 1, kNotRunning = 2 };
+  int EnableState() const;
+
   bool active() const;
   bool control() const;
   std::string peer_address() const;

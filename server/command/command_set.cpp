@@ -1,0 +1,68 @@
+#include "command/command_set.h"
+
+#include <iterator>
+
+#include "command/file_commands.h"
+#include "command/session_commands.h"
+#include "core/config.h"
+
+namespace velmor {
+namespace {
+
+// Every command the player can send, by name.
+constexpr CommandEntry kCommands[] = {
+    {"CM_PLAY", &CommandPlay},
+    {"CM_IS_FIND_PATH", &CommandIsFindPath},
+    {"CM_MAKE_DIR", &CommandMakeDir},
+    {"CM_MOVE_FILE", &CommandMoveFile},
+    {"CM_COPYTIMESTAMP", &CommandCopyTimestamp},
+    {"CM_SET_CHANNEL_TYPE", &CommandSetChannelType},
+    {"CM_GET_CHANNEL_TYPE", &CommandGetChannelType},
+    {"CM_SET_FAVORITE", &CommandSetFavorite},
+    {"CM_GET_MARKER_LIST", &CommandGetMarkerList},
+    {"CM_LIVE_TIME", &CommandLiveTime},
+    {"CM_SET_MOUSE_ENABLE", &CommandSetMouseEnable},
+    {"CM_GET_MOUSE_ENABLE", &CommandGetMouseEnable},
+    {"CM_INI_WRITE_INT64", &CommandIniWriteInt64},
+    {"CM_INI_READ_INT64", &CommandIniReadInt64},
+    {"CM_INI_WRITE_STRING", &CommandIniWriteString},
+    {"CM_INI_READ_STRING", &CommandIniReadString},
+    {"CM_CLIENT_LOG", &CommandClientLog},
+    {"CM_GET_HTTP_STREAM", &CommandGetHttpStream},
+};
+
+}  // namespace
+
+void CommandReply::Set(int k, int64_t value, std::string text) {
+  if (k < 0 || k >= kMaxResultSlots) return;
+  slots[k].value = value;
+  slots[k].text = std::move(text);
+  if (count < k + 1) count = k + 1;
+}
+
+int CommandRequest::Int(int number) const {
+  int value = 0;
+  ParseDecimalInt(Text(number), &value);
+  return value;
+}
+
+int64_t CommandRequest::Int64(int number) const {
+  long long value = 0;
+  ParseDecimalInt64(Text(number), &value);
+  return value;
+}
+
+CommandHandler FindCommand(std::string_view name) {
+  for (const CommandEntry& entry : kCommands) {
+    if (name == entry.name) return entry.handler;
+  }
+  return nullptr;
+}
+
+int RunCommand(CommandServer& server, const BinaryCommand& command, CommandReply* reply) {
+  const CommandHandler handler = FindCommand(command.name);
+  if (handler == nullptr) return 0;
+  return handler(server, CommandRequest{command}, reply);
+}
+
+}  // namespace velmor

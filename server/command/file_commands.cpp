@@ -1,0 +1,87 @@
+#include "command/file_commands.h"
+
+#include "command/command_server.h"
+#include "core/paths.h"
+#include "core/server_log.h"
+#include "platform/file_system.h"
+
+namespace velmor {
+namespace {
+
+std::string Quoted(std::string_view name, std::string_view value) {
+  return std::string(name) + "=\"" + std::string(value) + "\"";
+}
+
+void Log(CommandServer& server, std::string_view tag, const std::string& fields) {
+  server.server_log().WriteLine(ServerLog::Tagged(tag, fields));
+}
+
+}  // namespace
+
+int CommandPlay(CommandServer& server, const CommandRequest& request, CommandReply*) {
+  const std::string& path = request.Text(1);
+  const bool no_check = request.Int(2) == 1;
+  const bool log = request.Int(3) == 1;
+  if (!no_check && (!IsAbsoluteFilePath(path) || PathKind(path) != kPathFile)) {
+    Log(server, "PLAY_FILE:ERROR", Quoted("path", path));
+    return 0;
+  }
+  if (log) Log(server, "PLAY_FILE", Quoted("path", path));
+  return 1;
+}
+
+int CommandIsFindPath(CommandServer&, const CommandRequest& request, CommandReply* reply) {
+  reply->Set(0, PathKind(request.Text(1)));
+  return 1;
+}
+
+int CommandMakeDir(CommandServer& server, const CommandRequest& request, CommandReply*) {
+  const std::string& folder = request.Text(1);
+  // Only absolute folders: a relative one would land wherever the server
+  // happens to run.
+  if (platform::IsAbsolutePath(folder) && EnsureFolder(folder)) {
+    Log(server, "MAKE_DIR", Quoted("dir", folder));
+    return 1;
+  }
+  Log(server, "ERROR:MAKE_DIR", Quoted("msg", "***") + ", " + Quoted("dir", folder));
+  return 0;
+}
+
+int CommandMoveFile(CommandServer& server, const CommandRequest& request, CommandReply*) {
+  const std::string& to = request.Text(1);
+  const std::string& from = request.Text(2);
+  const int64_t id = request.Int64(3);
+  const char* message = nullptr;
+  if (!SameRoot(to, from) || !SameExtension(to, from)) {
+    message = kMoveDriveOrExtension;
+  } else if (server.MoveCollidesWithChapterFolder(from, to)) {
+    message = kMoveChapterCollision;
+  } else {
+    if (IsAbsoluteFilePath(from) && PathKind(from) == kPathFile &&
+        !EnsureFolder(SplitPath(to).folder)) {
+      return 0;
+    }
+    if (platform::IsAbsolutePath(to) && platform::MovePath(from, to)) {
+      server.PathMoved(id, to, from);
+      Log(server, "MOVE_FILE", Quoted("to", to) + ", " + Quoted("from", from));
+      return 1;
+    }
+    message = kMoveFailed;
+  }
+  Log(server, "ERROR:MOVE_FILE",
+      Quoted("msg", message) + ", " + Quoted("to", to) + ", " + Quoted("from", from));
+  return 0;
+}
+
+int CommandCopyTimestamp(CommandServer&, const CommandRequest& request, CommandReply*) {
+  platform::FileInfo target;
+  platform::FileInfo source;
+  if (!platform::GetFileInfo(request.Text(1), &target) ||
+      !platform::GetFileInfo(request.Text(2), &source)) {
+    return 0;
+  }
+  // A host that cannot set creation times still copies the write time.
+  return platform::SetFileTimes(request.Text(1), source.creation_time, source.write_time) ? 1 : 0;
+}
+
+}  // namespace velmor
