@@ -1,6 +1,8 @@
 #include "library/channel_list.h"
 
 #include "core/paths.h"
+#include "core/text_file.h"
+#include "library/list_file.h"
 
 namespace velmor {
 
@@ -27,6 +29,52 @@ int CChannelList::Add(const std::string& path, int64_t size) {
   item.size = size;
   items_.push_back(std::move(item));
   return 0;
+}
+
+namespace {
+
+// The size of a listed path without a stored one: its file's size (-1 when
+// it cannot be read), or -2 for a folder.
+int64_t SizeOnDisk(const std::string& path) {
+  const std::string host_path = ToHostSeparators(path);
+  if (PathKind(host_path) == kPathFolder) return CChannelList::kSizeFolder;
+  return GetFileSize64(host_path);
+}
+
+}  // namespace
+
+bool CChannelList::Read() {
+  std::vector<std::string> lines;
+  if (!ReadTextLines(file_name_, kListLineMax, &lines)) return false;
+  for (const std::string& line : lines) {
+    if (line == "#end") break;
+    if (line.empty() || line[0] == '#') continue;
+    const ListPathLine item = ParseListPathLine(line);
+    S_CHANNEL_ITEM entry;
+    entry.path = item.path;
+    entry.file_name = SplitPath(item.path).file_name;
+    entry.size = item.has_size ? item.size : SizeOnDisk(item.path);
+    items_.push_back(std::move(entry));
+  }
+  dirty_ = false;
+  RememberFileTime();
+  return true;
+}
+
+bool CChannelList::Write() {
+  std::vector<std::string> lines;
+  lines.push_back(kind_ == kFavourites ? "#name (Favorite)" : "#name (Search)");
+  for (const S_CHANNEL_ITEM& item : items_) {
+    if (!item.valid) continue;
+    std::string line = item.path;
+    if (item.size != kSizeUnknown) line += "?<fs>" + std::to_string(item.size);
+    lines.push_back(std::move(line));
+  }
+  lines.push_back("#end");
+  if (!WriteTextLines(file_name_, lines)) return false;
+  dirty_ = false;
+  RememberFileTime();
+  return true;
 }
 
 bool CChannelList::ChangedOnDisk() const { return GetFileWriteTime(file_name_) != file_time_; }

@@ -35,6 +35,13 @@ class CChannelList {
   int Add(const std::string& path, int64_t size);
   void Clear() { items_.clear(); }
 
+  // Appends the file's items (without the favourites check) and remembers
+  // its time; false when it cannot be read.
+  bool Read();
+  // Writes "#name (Search)" or "#name (Favorite)", the items and "#end";
+  // false (nothing changed on disk) when it cannot be written.
+  bool Write();
+
   // True when the file's last-write time differs from the one last seen (a
   // missing file reads as time 0).
   bool ChangedOnDisk() const;

@@ -34,6 +34,16 @@ class CExt {
 MediaType MediaTypeOf(std::string_view path, const CExt& video, const CExt& audio,
                       const CExt& image);
 
+// The three sets together, as the library readers take them.
+struct MediaSets {
+  const CExt& video;
+  const CExt& audio;
+  const CExt& image;
+
+  MediaType TypeOf(std::string_view path) const { return MediaTypeOf(path, video, audio, image); }
+  bool IsMedia(std::string_view path) const { return TypeOf(path) != kMediaNone; }
+};
+
 std::string AsciiLower(std::string_view text);
 
 }  // namespace velmor
