@@ -71,6 +71,12 @@ class CommandServer {
   std::string peer_address() const;
 
   ServerLog& server_log() { return server_log_; }
+  // For handlers that answer with more than a result line: queues a reply
+  // text, or takes the next chunk of an upload from the rest of the packet
+  // and then from the packets that follow (false when the session ended or
+  // the server stops before it came).
+  void QueueText(const std::string& text);
+  bool TakeFollowingChunk(Chunk* chunk);
   // Library steps of a file moved by the player.
   bool MoveCollidesWithChapterFolder(const std::string& from, const std::string& to);
   void PathMoved(int64_t id, const std::string& to, const std::string& from);

@@ -2,6 +2,7 @@
 // its packets are framed and every chunk is answered with a result line.
 #include <new>
 
+#include "command/channel_commands.h"
 #include "command/command_server.h"
 #include "command/command_set.h"
 #include "command/tag_list.h"
@@ -23,14 +24,6 @@ constexpr char kReasonBadPacket[] = "不正なパケット";
 constexpr char kNotPackText[] = "GetHeader() : ForeCC'PACK'が一致しない";
 constexpr char kRecvAllocText[] = "malloc( miRecvBuffSize )";
 constexpr char kSendTimeoutText[] = "send_buff() : TimeOut";
-
-// A "STRG" payload: UTF-16LE up to its terminating zero.
-std::string ChunkText(const Chunk& chunk) {
-  std::u16string text = LoadUtf16Le(chunk.payload, chunk.size);
-  const size_t zero = text.find(u'\0');
-  if (zero != std::u16string::npos) text.resize(zero);
-  return Utf16ToUtf8(text);
-}
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -158,7 +151,9 @@ bool CommandServer::ReceivePacket() {
 void CommandServer::ServePacket() {
   Chunk chunk;
   while (connected_ && cursor_.Next(&chunk)) {
-    QueueResultLine(DispatchChunk(chunk));
+    const int result = DispatchChunk(chunk);
+    if (!connected_) return;  // the session ended while the handler waited
+    QueueResultLine(result);
     if (send_) send_->Flush();
   }
   if (!connected_) return;  // a handler ended the session
@@ -204,9 +199,8 @@ int CommandServer::HandleText(const std::string& text) {
     result = ApplyHandshake(HandlePassword(text, Config(), clock_(), &handshake_));
   }
   if (!authenticated_) return result;
-  if (StartsWith(text, "#CMD_GET_CHANNEL") || StartsWith(text, "#CMD_SAVE_CHANNEL")) {
-    return 0;  // the channel commands answer these
-  }
+  if (StartsWith(text, "#CMD_GET_CHANNEL")) return 0;  // the channel listing answers this
+  if (StartsWith(text, "#CMD_SAVE_CHANNEL")) return CommandSaveChannel(*this, text);
   return result;
 }
 
@@ -220,6 +214,24 @@ int CommandServer::ApplyHandshake(const HandshakeOutcome& outcome) {
     if (send_) send_->AppendText(reply);
   }
   return 1;
+}
+
+void CommandServer::QueueText(const std::string& text) {
+  if (send_) send_->AppendText(text);
+}
+
+bool CommandServer::TakeFollowingChunk(Chunk* chunk) {
+  for (;;) {
+    if (cursor_.Next(chunk)) return true;
+    if (cursor_.error() != ChunkError::kNone) return false;
+    DropPacket();
+    for (;;) {
+      if (!connected_ || session_thread_.stop_event().IsSet()) return false;
+      if (ReceivePacket()) break;
+      if (!connected_) return false;
+      client_.WaitReadable(kConnectedPassMs);
+    }
+  }
 }
 
 void CommandServer::QueueResultLine(int result) {

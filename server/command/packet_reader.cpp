@@ -1,5 +1,7 @@
 #include "command/packet_reader.h"
 
+#include "core/utf.h"
+
 #include <cstring>
 
 namespace velmor {
@@ -43,6 +45,13 @@ bool ChunkCursor::Next(Chunk* chunk) {
   chunk->size = length;
   position_ += kChunkHeaderSize + length;
   return true;
+}
+
+std::string ChunkText(const Chunk& chunk) {
+  std::u16string text = LoadUtf16Le(chunk.payload, chunk.size);
+  const size_t zero = text.find(u'\0');
+  if (zero != std::u16string::npos) text.resize(zero);
+  return Utf16ToUtf8(text);
 }
 
 }  // namespace velmor

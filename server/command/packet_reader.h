@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "command/packet_format.h"
 
@@ -76,5 +77,8 @@ class ChunkCursor {
   size_t position_ = 0;
   ChunkError error_ = ChunkError::kNone;
 };
+
+// A "STRG" payload as UTF-8: the UTF-16LE text up to its terminating zero.
+std::string ChunkText(const Chunk& chunk);
 
 }  // namespace velmor
