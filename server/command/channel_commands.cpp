@@ -2,8 +2,13 @@
 
 #include "command/command_server.h"
 #include "command/tagged_fields.h"
+#include "core/paths.h"
 #include "core/utf.h"
 #include "library/channel_list.h"
+#include "library/channel_root.h"
+#include "library/data_table_record.h"
+#include "library/folder_listing.h"
+#include "library/list_file.h"
 
 namespace velmor {
 namespace {
@@ -27,7 +32,109 @@ UploadItem KindOf(const Chunk& chunk, std::string* text) {
   return UploadItem::kOther;
 }
 
+// Which list a list channel's file is: the favourites (1), the search
+// results (2), or a playlist (0).
+enum ListKind { kPlaylist = 0, kFavouritesList = 1, kSearchList = 2 };
+
+ListingRequest ReadListingRequest(const std::string& text) {
+  ListingRequest request;
+  FindNumber(text, "<sort_name>", &request.sort_name);
+  FindNumber(text, "<sort_mode>", &request.sort_mode);
+  FindNumber(text, "<sort_mode_2nd>", &request.sort_mode_2nd);
+  FindNumber(text, "<flag_media>", &request.media_mask);
+  return request;
+}
+
+// The size of a list line without a stored one: -2 for a folder, else the
+// file's size (-1 when it cannot be read).
+int64_t SizeOnDisk(const std::string& path) {
+  const std::string host_path = ToHostSeparators(path);
+  if (PathKind(host_path) == kPathFolder) return kSizeFolder;
+  return GetFileSize64(host_path);
+}
+
+S_LIST_RECORD ListItemRecord(CommandServer& server, const ListPathLine& line, int64_t size,
+                             ListKind kind) {
+  S_LIST_RECORD record;
+  const size_t slash = line.path.find_last_of('/');
+  record.folder = slash == std::string::npos ? std::string() : line.path.substr(0, slash);
+  record.name = slash == std::string::npos ? line.path : line.path.substr(slash + 1);
+  record.file_size = size;
+  const MediaSets media{server.video_extensions(), server.audio_extensions(),
+                        server.image_extensions()};
+  uint64_t flags = 0;
+  if (DataTable* table = server.data_table()) {
+    DataTable::Locked locked = table->Lock();
+    S_DATATABLE* found = locked.Find(line.path, size);
+    // Every favourite keeps a permanent id.
+    if (found == nullptr && kind == kFavouritesList) found = locked.CreateRecord(line.path, size);
+    if (found != nullptr) {
+      flags = static_cast<uint64_t>(found->flags);
+      record.id_int = found->id_int;
+    }
+  }
+  const uint32_t bits = size == -1 ? kItemNotFound : size == kSizeFolder ? kItemFolder : 0;
+  record.word = ListItemWord(flags, bits, media.TypeOf(line.path), kKindFile);
+  return record;
+}
+
+int ListChannelFile(CommandServer& server, const std::string& path, ListKind kind,
+                    FolderListing* folders, ListingWriter* records) {
+  records->Begin();
+  bool update = false;
+  const int result = ReadListFileLines(ToHostSeparators(path), [&](const std::string& text) {
+    if (kind == kPlaylist) {
+      // Playlists list their folder lines with every subfolder.
+      if (PathKind(ToHostSeparators(text)) != kPathFolder) return 1;
+      records->Flush();
+      const int listed = folders->ListFolder(text, 0, true);
+      records->Begin();
+      return listed;
+    }
+    const ListPathLine line = ParseListPathLine(text);
+    int64_t size = line.size;
+    if (!line.has_size) {
+      size = SizeOnDisk(line.path);
+      update = true;
+    }
+    records->Append(ListItemRecord(server, line, size, kind));
+    return 1;
+  });
+  records->Flush();
+  if (update) server.QueueText("#RET_UPDATE()");
+  return result;
+}
+
 }  // namespace
+
+int CommandGetChannel(CommandServer& server, const std::string& text) {
+  int channel = -1;
+  if (!FindNumber(text, "<ch>", &channel) || channel < 0) return 0;
+  const ListingRequest request = ReadListingRequest(text);
+  ChannelRoot root;
+  if (!ResolveChannelRoot(channel, &root)) return 0;
+  server.QueueText("#RET_ROOT(<path>\"" + root.path + "\")");
+  PacketWriter* out = server.send_buffer();
+  if (out == nullptr) return 0;
+  ListingWriter records(out);
+  const MediaSets media{server.video_extensions(), server.audio_extensions(),
+                        server.image_extensions()};
+  FolderListing folders(out, &records, server.data_table(), media, request, Config());
+  int result = 0;
+  if (root.kind == kPathFolder) {
+    result = folders.ListFolder(root.path, 0, root.recursive);
+  } else if (root.kind == kPathFile) {
+    ListKind kind = kPlaylist;
+    if (CChannelList* list = ListOfChannel(server, channel)) {
+      list->RememberFileTime();
+      kind = list->kind() == CChannelList::kFavourites ? kFavouritesList : kSearchList;
+    }
+    result = ListChannelFile(server, root.path, kind, &folders, &records);
+  }
+  if (result != 1) return 0;
+  server.QueueText("#RET_END(<no>" + std::to_string(records.count()) + ")");
+  return 1;
+}
 
 int CommandSaveChannel(CommandServer& server, const std::string& text) {
   int channel = 0;

@@ -12,6 +12,7 @@ class CommandServer;
 inline constexpr char kSaveChannelMismatch[] =
     "エラー： CommandSaveChannel 受け取ったデータの数が合わない";
 
+int CommandGetChannel(CommandServer& server, const std::string& text);
 int CommandSaveChannel(CommandServer& server, const std::string& text);
 
 }  // namespace velmor

@@ -29,4 +29,8 @@ struct LocalTime {
 
 LocalTime CurrentLocalTime();
 
+// A file time (100 ns units since 1601-01-01 UTC, as file_system.h gives
+// them) in the PC's local time.
+LocalTime LocalTimeOfFileTime(uint64_t file_time);
+
 }  // namespace velmor::platform

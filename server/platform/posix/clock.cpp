@@ -22,10 +22,9 @@ void SleepMs(uint32_t milliseconds) {
   }
 }
 
-LocalTime CurrentLocalTime() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  const time_t seconds = now.tv_sec;
+namespace {
+
+LocalTime LocalTimeOf(time_t seconds, long nanoseconds) {
   tm parts{};
   localtime_r(&seconds, &parts);
   LocalTime result;
@@ -35,8 +34,29 @@ LocalTime CurrentLocalTime() {
   result.hour = parts.tm_hour;
   result.minute = parts.tm_min;
   result.second = parts.tm_sec > 59 ? 59 : parts.tm_sec;  // Windows has no leap second
-  result.millisecond = static_cast<int>(now.tv_nsec / 1000000L);
+  result.millisecond = static_cast<int>(nanoseconds / 1000000L);
   return result;
+}
+
+}  // namespace
+
+LocalTime CurrentLocalTime() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return LocalTimeOf(now.tv_sec, now.tv_nsec);
+}
+
+LocalTime LocalTimeOfFileTime(uint64_t file_time) {
+  // 1601-01-01 to 1970-01-01 in 100 ns units.
+  constexpr uint64_t kUnixEpoch = 116444736000000000ull;
+  const int64_t since_epoch = static_cast<int64_t>(file_time - kUnixEpoch);
+  int64_t seconds = since_epoch / 10000000;
+  int64_t rest = since_epoch % 10000000;
+  if (rest < 0) {
+    rest += 10000000;
+    --seconds;
+  }
+  return LocalTimeOf(static_cast<time_t>(seconds), static_cast<long>(rest * 100));
 }
 
 }  // namespace velmor::platform

@@ -24,4 +24,23 @@ LocalTime CurrentLocalTime() {
   return result;
 }
 
+LocalTime LocalTimeOfFileTime(uint64_t file_time) {
+  FILETIME utc{static_cast<DWORD>(file_time), static_cast<DWORD>(file_time >> 32)};
+  SYSTEMTIME utc_parts{};
+  SYSTEMTIME local{};
+  LocalTime result;
+  if (!FileTimeToSystemTime(&utc, &utc_parts) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc_parts, &local)) {
+    return result;
+  }
+  result.year = local.wYear;
+  result.month = local.wMonth;
+  result.day = local.wDay;
+  result.hour = local.wHour;
+  result.minute = local.wMinute;
+  result.second = local.wSecond;
+  result.millisecond = local.wMilliseconds;
+  return result;
+}
+
 }  // namespace velmor::platform
