@@ -215,7 +215,8 @@ void FolderListing::AppendItem(const std::string& folder, const S_SORTW& item) {
   record.name = item.name;
   record.date = static_cast<int32_t>(item.date);
   record.file_size = item.file_size;
-  record.group_no = static_cast<int16_t>(item.group_no);
+  // The record keeps 16 bits; larger group numbers stop at the largest.
+  record.group_no = static_cast<int16_t>(std::min(item.group_no, 32767));
   record.chapter = chapter_folder ? static_cast<uint16_t>(item.chapter_count) : 0;
   const int position = records_->count();
   records_->Append(record);
