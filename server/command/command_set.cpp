@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "command/file_commands.h"
+#include "command/record_commands.h"
 #include "command/session_commands.h"
 #include "core/config.h"
 
@@ -29,6 +30,13 @@ constexpr CommandEntry kCommands[] = {
     {"CM_INI_READ_STRING", &CommandIniReadString},
     {"CM_CLIENT_LOG", &CommandClientLog},
     {"CM_GET_HTTP_STREAM", &CommandGetHttpStream},
+    {"CM_SAVE_MARKER", &CommandSaveMarker},
+    {"CM_LOAD_MARKER", &CommandLoadMarker},
+    {"CM_GET_FILE_DATA", &CommandGetFileData},
+    {"CM_GET_FILE_ID", &CommandGetFileId},
+    {"CM_SET_CHAPTER_FOLDER", &CommandSetChapterFolder},
+    {"CM_DATATABLE_BITSET_STATE", &CommandBitsetState},
+    {"CM_GET_CHAPTER_PATH", &CommandGetChapterPath},
 };
 
 }  // namespace

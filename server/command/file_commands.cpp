@@ -3,6 +3,9 @@
 #include "command/command_server.h"
 #include "core/paths.h"
 #include "core/server_log.h"
+#include "library/data_table.h"
+#include "library/data_table_record.h"
+#include "library/list_file.h"
 #include "platform/file_system.h"
 
 namespace velmor {
@@ -14,6 +17,26 @@ std::string Quoted(std::string_view name, std::string_view value) {
 
 void Log(CommandServer& server, std::string_view tag, const std::string& fields) {
   server.server_log().WriteLine(ServerLog::Tagged(tag, fields));
+}
+
+// A chapter folder moved onto the name of another chapter folder would make
+// the two one (chapter folders are known by their names).
+bool CollidesWithChapterFolder(CommandServer& server, const std::string& from,
+                               const std::string& to) {
+  DataTable* table = server.data_table();
+  if (table == nullptr) return false;
+  DataTable::Locked locked = table->Lock();
+  const S_DATATABLE* moved = locked.Find(WithForwardSlashes(from), kSizeFolder);
+  if (moved == nullptr || (moved->flags & kFlagChapterFolder) == 0) return false;
+  const S_DATATABLE* target = locked.FindChapterFolder(WithForwardSlashes(to));
+  return target != nullptr && target != moved;
+}
+
+void RecordMoved(CommandServer& server, int64_t id, const std::string& to,
+                 const std::string& from) {
+  if (DataTable* table = server.data_table()) {
+    table->Lock().UpdatePathAfterMove(id, WithForwardSlashes(to), WithForwardSlashes(from));
+  }
 }
 
 }  // namespace
@@ -54,7 +77,7 @@ int CommandMoveFile(CommandServer& server, const CommandRequest& request, Comman
   const char* message = nullptr;
   if (!SameRoot(to, from) || !SameExtension(to, from)) {
     message = kMoveDriveOrExtension;
-  } else if (server.MoveCollidesWithChapterFolder(from, to)) {
+  } else if (CollidesWithChapterFolder(server, from, to)) {
     message = kMoveChapterCollision;
   } else {
     if (IsAbsoluteFilePath(from) && PathKind(from) == kPathFile &&
@@ -62,7 +85,7 @@ int CommandMoveFile(CommandServer& server, const CommandRequest& request, Comman
       return 0;
     }
     if (platform::IsAbsolutePath(to) && platform::MovePath(from, to)) {
-      server.PathMoved(id, to, from);
+      RecordMoved(server, id, to, from);
       Log(server, "MOVE_FILE", Quoted("to", to) + ", " + Quoted("from", from));
       return 1;
     }
