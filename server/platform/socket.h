@@ -75,6 +75,8 @@ class Socket {
   void Close();
 
  private:
+  friend class SocketWaitSet;  // waits on many sockets at once (socket_wait.h)
+
   static constexpr intptr_t kInvalid = -1;
   intptr_t handle_ = kInvalid;
 };

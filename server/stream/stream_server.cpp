@@ -1,9 +1,21 @@
 #include "stream/stream_server.h"
 
+#include <algorithm>
+
+#include "command/command_server.h"
+
 namespace velmor {
 namespace {
 
+// Waits between passes with nothing to do: short while a connection waits
+// for its reader to fill the next block, else long. A socket that becomes
+// ready (a request, a closed connection, room to send) ends either at once.
+constexpr uint32_t kReaderWaitMs = 1;
 constexpr uint32_t kIdleWaitMs = 100;
+
+// The small cache of slots beyond the full-cache count.
+constexpr int kSmallBlockMib = 1;
+constexpr int kSmallBlockCount = 2;
 
 }  // namespace
 
@@ -14,43 +26,181 @@ StreamServer::StreamServer() {
 
 StreamServer::~StreamServer() {
   thread_.Stop();
-  {
-    std::lock_guard<std::mutex> lock(lock_);
-    listener_.Close();
-  }
+  StopListener();
   if (networking_) platform::StopNetworking();
 }
 
 bool StreamServer::StartListener(const ListenSettings& settings) {
   std::lock_guard<std::mutex> lock(lock_);
-  settings_ = settings;
-  const int backlog = settings.accept_num > 0 ? settings.accept_num : 1;
-  if (!listener_.ListenTcp(static_cast<uint16_t>(settings.port), backlog)) {
-    listener_.Close();
+  StopListenerLocked();
+  owner_ = settings.owner;
+  const int count = std::clamp(settings.accept_num, 0, kMaxSlots);
+  slot_count_ = count;
+  // Without its thread nobody would ever be answered: better no listener.
+  if (!thread_.IsRunning() || !listener_.ListenTcp(settings.port, std::max(count, 1))) {
+    StopListenerLocked();
     return false;
   }
+  const int full_count = std::clamp(settings.accept_full_num, 0, count);
+  for (int number = 0; number < count; ++number) {
+    if (number < full_count) {
+      slots_.push_back(std::make_unique<StreamSlot>(number, settings.cache_block_mb,
+                                                    settings.cache_block_count,
+                                                    settings.cache_protect_count));
+    } else {
+      slots_.push_back(std::make_unique<StreamSlot>(number, kSmallBlockMib, kSmallBlockCount, 0));
+    }
+    connections_.push_back(std::make_unique<StreamConnection>());
+  }
+  running_ = true;
+  port_ = listener_.LocalPort();
+  listening_ = true;
   return true;
 }
 
-void StreamServer::StopAllSessions() {
+void StreamServer::StopListener() {
   std::lock_guard<std::mutex> lock(lock_);
-  // No stream is open until the player has requested one.
+  StopListenerLocked();
 }
 
-bool StreamServer::listening() const {
-  std::lock_guard<std::mutex> lock(lock_);
-  return listener_.IsOpen();
+// The slot count stays as the settings gave it, as the player was told.
+void StreamServer::StopListenerLocked() {
+  running_ = false;
+  listening_ = false;
+  port_ = 0;
+  pending_.clear();
+  connections_.clear();
+  listener_.Close();
+  slots_.clear();
+  owner_ = nullptr;
 }
 
-uint16_t StreamServer::port() const {
+const StreamSlot* StreamServer::slot(int number) const {
   std::lock_guard<std::mutex> lock(lock_);
-  return listener_.IsOpen() ? listener_.LocalPort() : 0;
+  if (number < 0 || number >= static_cast<int>(slots_.size())) return nullptr;
+  return slots_[static_cast<size_t>(number)].get();
 }
 
 int StreamServer::Pass(void* self) {
-  auto* server = static_cast<StreamServer*>(self);
-  server->thread_.SleepUnlessStopped(kIdleWaitMs);
+  static_cast<StreamServer*>(self)->RunPass();
   return 1;
+}
+
+void StreamServer::RunPass() {
+  platform::SocketWaitSet waits;
+  bool progress = false;
+  bool waiting_for_reader = false;
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    if (!running_) {
+      progress = false;
+    } else {
+      PropagateRelease();
+      progress = AcceptStep();
+      progress = PendingStep() || progress;
+      for (int number = 0; number < static_cast<int>(slots_.size()); ++number) {
+        progress = SlotStep(number) || progress;
+      }
+      if (!progress) waiting_for_reader = CollectWaits(&waits);
+    }
+  }
+  // Bytes moved: the next pass may move more at once.
+  if (progress) return;
+  const uint32_t wait_ms = waiting_for_reader ? kReaderWaitMs : kIdleWaitMs;
+  if (waits.empty()) {
+    thread_.SleepUnlessStopped(wait_ms);
+    return;
+  }
+  waits.Wait(wait_ms);
+}
+
+void StreamServer::PropagateRelease() {
+  if (!release_all_.exchange(false)) return;
+  for (const auto& slot : slots_) slot->RequestRelease();
+}
+
+// True when a connection waits for its slot's reader, which no socket
+// event announces.
+bool StreamServer::CollectWaits(platform::SocketWaitSet* waits) const {
+  // Connections wait in the backlog until the player is authenticated.
+  if (owner_ != nullptr && owner_->authenticated()) waits->Add(listener_, true, false);
+  for (const auto& connection : pending_) waits->Add(connection->socket, true, false);
+  bool waiting_for_reader = false;
+  for (size_t number = 0; number < connections_.size(); ++number) {
+    const StreamConnection& connection = *connections_[number];
+    if (!connection.IsOpen()) continue;
+    const StreamSlot& slot = *slots_[number];
+    const bool has_body = connection.sending_body && !slot.SendableBytes().empty();
+    waits->Add(connection.socket, true, connection.HasHeaderToSend() || has_body);
+    waiting_for_reader = waiting_for_reader || (connection.sending_body && !has_body &&
+                                                slot.send_position() < slot.file_size());
+  }
+  return waiting_for_reader;
+}
+
+bool StreamServer::AcceptStep() {
+  if (owner_ == nullptr || !owner_->authenticated()) return false;
+  auto connection = std::make_unique<StreamConnection>();
+  if (listener_.Accept(&connection->socket, &connection->peer) != platform::kSocketOk) {
+    return false;
+  }
+  connection->socket.SetNonBlocking(true);
+  if (pending_.size() >= kMaxPending) pending_.erase(pending_.begin());
+  pending_.push_back(std::move(connection));
+  return true;
+}
+
+bool StreamServer::PendingStep() {
+  bool progress = false;
+  for (size_t index = 0; index < pending_.size();) {
+    StreamConnection& connection = *pending_[index];
+    const ReceiveResult received = ReceiveInto(&connection);
+    if (received == ReceiveResult::kClosed) {
+      pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(index));
+      progress = true;
+      continue;
+    }
+    progress = progress || received == ReceiveResult::kReceived;
+    // True when the connection left the pending list (moved or refused).
+    if (TakePendingRequests(index)) {
+      progress = true;
+      continue;
+    }
+    ++index;
+  }
+  return progress;
+}
+
+bool StreamServer::SlotStep(int number) {
+  StreamConnection& connection = *connections_[static_cast<size_t>(number)];
+  if (!connection.IsOpen()) {
+    slots_[static_cast<size_t>(number)]->ReleaseIfRequested();
+    return false;
+  }
+  const ReceiveResult received = ReceiveInto(&connection);
+  if (received == ReceiveResult::kClosed) {
+    EndConnection(number);
+    return true;
+  }
+  bool progress = received == ReceiveResult::kReceived;
+  if (!TakeSlotRequests(number)) return true;  // refused and closed
+  if (!SendHeader(&connection, &progress)) {
+    EndConnection(number);
+    return true;
+  }
+  if (connection.HasHeaderToSend()) return progress;
+  if (!SendBody(number, &progress)) {
+    EndConnection(number);
+    return true;
+  }
+  return progress;
+}
+
+void StreamServer::EndConnection(int number) {
+  connections_[static_cast<size_t>(number)]->Close();
+  // Without the release flag the file stays open and the reader keeps
+  // filling the ring, so a new connection continues from the cache.
+  slots_[static_cast<size_t>(number)]->ReleaseIfRequested();
 }
 
 }  // namespace velmor

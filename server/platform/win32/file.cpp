@@ -18,12 +18,15 @@ bool IsValid(intptr_t handle) { return Handle(handle) != INVALID_HANDLE_VALUE; }
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)),
+      unbuffered_(std::exchange(other.unbuffered_, false)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, -1);
+    unbuffered_ = std::exchange(other.unbuffered_, false);
   }
   return *this;
 }
@@ -35,7 +38,11 @@ bool File::Open(const std::string& path, Mode mode) {
   // appended file may be read by others; a new file is ours alone.
   DWORD share = FILE_SHARE_READ;
   DWORD disposition = OPEN_ALWAYS;
+  DWORD flags = FILE_ATTRIBUTE_NORMAL;
   switch (mode) {
+    case Mode::kReadUnbuffered:
+      flags = FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN;
+      [[fallthrough]];
     case Mode::kRead:
       access = GENERIC_READ;
       share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -48,10 +55,26 @@ bool File::Open(const std::string& path, Mode mode) {
       disposition = CREATE_ALWAYS;
       break;
   }
-  const HANDLE handle = CreateFileW(WidePath(path).c_str(), access, share, nullptr, disposition,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::wstring wide_path = WidePath(path);
+  HANDLE handle =
+      CreateFileW(wide_path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+  // A file system that cannot read past its cache refuses the flag itself.
+  const bool unbuffered = (flags & FILE_FLAG_NO_BUFFERING) != 0;
+  const bool refused =
+      unbuffered && handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER;
+  if (refused) {
+    handle = CreateFileW(wide_path.c_str(), access, share, nullptr, disposition,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  }
   if (handle == INVALID_HANDLE_VALUE) return false;
+  // A streamed file is named by a request: pipes ("\\.\pipe\x.mp4") and
+  // devices would hold the reader.
+  if (mode == Mode::kReadUnbuffered && GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return false;
+  }
   handle_ = reinterpret_cast<intptr_t>(handle);
+  unbuffered_ = unbuffered && !refused;
   if (mode == Mode::kAppendShared && !SeekToEnd()) {
     Close();
     return false;
@@ -63,6 +86,7 @@ void File::Close() {
   if (!IsValid(handle_)) return;
   CloseHandle(Handle(handle_));
   handle_ = -1;
+  unbuffered_ = false;
 }
 
 bool File::IsOpen() const { return IsValid(handle_); }
@@ -72,6 +96,20 @@ int64_t File::Read(void* buffer, size_t size) {
   const DWORD wanted = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
   DWORD got = 0;
   if (!ReadFile(Handle(handle_), buffer, wanted, &got, nullptr)) return -1;
+  return got;
+}
+
+int64_t File::ReadAt(void* buffer, size_t size, int64_t position) {
+  if (!IsValid(handle_) || position < 0) return -1;
+  const DWORD wanted = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(position & 0xFFFFFFFF);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32);
+  DWORD got = 0;
+  if (!ReadFile(Handle(handle_), buffer, wanted, &got, &at)) {
+    // Reading at or past the end of the file is no error: nothing is left.
+    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+  }
   return got;
 }
 
