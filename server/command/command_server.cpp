@@ -29,6 +29,11 @@ CommandServer::CommandServer(ServerHost* host, Clock clock)
 }
 
 CommandServer::~CommandServer() {
+  {
+    // The search job goes first: its worker reads the data table.
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    search_.reset();
+  }
   session_thread_.Stop();
   Release();
   if (networking_) platform::StopNetworking();
@@ -46,6 +51,7 @@ bool CommandServer::StartCommandListener(uint16_t port) {
     word_list_ = std::make_unique<WordList>();
     thumbnails_ = std::make_unique<ThumbnailManager>();
     data_table_ = std::make_unique<DataTable>();
+    thumbnails_->SetDataTable(data_table_.get());
   }
   ApplyServerSettings();
   connected_ = false;
@@ -74,14 +80,27 @@ void CommandServer::ApplyServerSettings() {
     std::string word_file;
     ResolveFileSetting(config.pcWordListPath, "WordList.txt", &word_file);
     word_list_->SetFile(word_file);
+    // Changes not yet saved are merged with the file, not dropped.
+    if (word_list_->dirty()) {
+      word_list_->Save();
+    } else {
+      word_list_->Load();
+    }
   }
   const std::string thumbnail_folder = ResolveFolderSetting(config.pcThumbnailPath220);
   if (thumbnails_) {
-    thumbnails_->Configure(ThumbnailManager::SettingsFor(
-        this, thumbnail_folder, ResolveFolderSetting(config.pcFFMpegPath)));
+    ThumbnailManager::Settings thumbnail_settings = ThumbnailManager::SettingsFor(
+        this, thumbnail_folder, ResolveFolderSetting(config.pcFFMpegPath));
+    thumbnail_settings.use_ffmpeg = config.iUseFFMpeg == 1;
+    // The worker's own copies: the session may parse the sets again while
+    // the worker reads them.
+    thumbnail_settings.video = video_ext_;
+    thumbnail_settings.audio = audio_ext_;
+    thumbnail_settings.image = image_ext_;
+    thumbnails_->Configure(thumbnail_settings);
   }
   if (data_table_) {
-    data_table_->Load({config.iDataTableDeviceID, config.pcDataTablePath, thumbnail_folder});
+    data_table_->Open({config.iDataTableDeviceID, config.pcDataTablePath, thumbnail_folder});
   }
 }
 
@@ -140,6 +159,8 @@ void CommandServer::EndSession(const std::string& reason) {
     WriteEventLine(status_.code, status_.first_text, status_.second_text);
   }
   std::lock_guard<std::recursive_mutex> lock(lock_);
+  if (data_table_ && data_table_->dirty()) data_table_->Save();
+  if (word_list_ && word_list_->dirty()) word_list_->Save();
   if (thumbnails_) thumbnails_->ClearRequests();
   ResetSessionState();
   server_log_.Flush();
@@ -177,6 +198,7 @@ void CommandServer::Release() {
 
 void CommandServer::ReleaseLibrary() {
   std::lock_guard<std::recursive_mutex> lock(lock_);
+  search_.reset();
   thumbnails_.reset();
   data_table_.reset();
   favourites_.reset();
@@ -190,11 +212,14 @@ void CommandServer::set_suspended(bool suspended) {
   suspension_changed_ = true;
 }
 
-bool CommandServer::MoveCollidesWithChapterFolder(const std::string&, const std::string&) {
-  return false;
+SearchManager* CommandServer::CreateSearchManager() {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  if (search_) return search_.get();
+  auto manager = std::make_unique<SearchManager>(data_table_.get());
+  if (!manager->Start()) return nullptr;
+  search_ = std::move(manager);
+  return search_.get();
 }
-
-void CommandServer::PathMoved(int64_t, const std::string&, const std::string&) {}
 
 uint16_t CommandServer::port() const { return listener_.IsOpen() ? listener_.LocalPort() : 0; }
 

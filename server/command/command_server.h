@@ -19,6 +19,7 @@
 #include "library/channel_list.h"
 #include "library/data_table.h"
 #include "library/ext_set.h"
+#include "library/search_manager.h"
 #include "library/word_list.h"
 #include "platform/socket.h"
 #include "thumbnail/thumbnail_manager.h"
@@ -69,6 +70,8 @@ class CommandServer {
   bool suspended() const { return suspended_.load(); }
   void set_suspended(bool suspended);
   std::string peer_address() const;
+  // The player's address on the command connection; read it under lock().
+  platform::Ipv4Address peer_ipv4() const { return peer_; }
 
   ServerLog& server_log() { return server_log_; }
   // For handlers that answer with more than a result line: queues a reply
@@ -76,16 +79,20 @@ class CommandServer {
   // and then from the packets that follow (false when the session ended or
   // the server stops before it came).
   void QueueText(const std::string& text);
+  // The session's send buffer (null without a player), for handlers that
+  // send records of their own.
+  PacketWriter* send_buffer() { return send_.get(); }
   bool TakeFollowingChunk(Chunk* chunk);
-  // Library steps of a file moved by the player.
-  bool MoveCollidesWithChapterFolder(const std::string& from, const std::string& to);
-  void PathMoved(int64_t id, const std::string& to, const std::string& from);
   ServerHost* host() const { return host_; }
   std::recursive_mutex& lock() { return lock_; }
   // Library objects: null before the listener starts and after Release.
   CChannelList* favourites() const { return favourites_.get(); }
   CChannelList* search_results() const { return search_results_.get(); }
   WordList* word_list() const { return word_list_.get(); }
+  // The search jobs' holder: null until the first search command creates
+  // it; CreateSearchManager gives null when its thread cannot start.
+  SearchManager* search_manager() const { return search_.get(); }
+  SearchManager* CreateSearchManager();
   ThumbnailManager* thumbnails() const { return thumbnails_.get(); }
   DataTable* data_table() const { return data_table_.get(); }
   const CExt& video_extensions() const { return video_ext_; }
@@ -150,6 +157,7 @@ class CommandServer {
   std::unique_ptr<CChannelList> favourites_;
   std::unique_ptr<CChannelList> search_results_;
   std::unique_ptr<WordList> word_list_;
+  std::unique_ptr<SearchManager> search_;
   std::unique_ptr<ThumbnailManager> thumbnails_;
   std::unique_ptr<DataTable> data_table_;
   CExt video_ext_;

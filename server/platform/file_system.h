@@ -28,6 +28,9 @@ struct FileInfo {
   int64_t size = 0;  // bytes; 0 for folders
   FileTime write_time = 0;
   FileTime creation_time = 0;  // on hosts without one: the status change time
+  // Hidden or system (Windows' attributes); on POSIX a name beginning with
+  // '.', the convention that hides it there.
+  bool hidden = false;
 };
 
 // True for a path that names a location without reference to a current
@@ -59,6 +62,18 @@ bool ReadWholeFile(const std::string& path, std::string* bytes);
 // Writes a new file beside the target, flushes it to disk and renames it over
 // the target, so the target is either the old or the new content, never half.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// A drive the user can browse: its root with a trailing '/' ("C:/", or on
+// POSIX "/" and the mount points under /media, /mnt and /run/media, such as
+// "/media/me/USB/") and its volume label ("" without one).
+struct Drive {
+  std::string root;
+  std::string label;
+};
+// Windows: every drive letter of the logical drive mask, A to Z, whose
+// volume information can be read. POSIX: "/" first, then the mounted file
+// systems under those folders in path order.
+std::vector<Drive> ListDrives();
 
 // The folder of the running program, without a trailing separator.
 std::string ExecutableFolder();

@@ -10,9 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "platform/clock.h"
 
@@ -134,6 +137,100 @@ std::string VideosFolderFromUserDirs(const std::string& home) {
   return "";
 }
 
+// The kernel writes blanks, tabs, line breaks and backslashes in mount
+// table fields as "\\" and three octal digits.
+std::string UnescapeMountField(std::string_view field) {
+  std::string text;
+  for (size_t i = 0; i < field.size(); ++i) {
+    const bool octal = field[i] == '\\' && i + 3 < field.size();
+    if (octal && field[i + 1] >= '0' && field[i + 1] <= '3' && field[i + 2] >= '0' &&
+        field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
+      text.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                       (field[i + 3] - '0')));
+      i += 3;
+      continue;
+    }
+    text.push_back(field[i]);
+  }
+  return text;
+}
+
+// udev writes unsafe characters of a label's link name as "\\x" and two hex
+// digits.
+std::string UnescapeLabel(std::string_view name) {
+  auto hex = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string text;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && hex(name[i + 2]) >= 0 &&
+        hex(name[i + 3]) >= 0) {
+      text.push_back(static_cast<char>(hex(name[i + 2]) * 16 + hex(name[i + 3])));
+      i += 3;
+      continue;
+    }
+    text.push_back(name[i]);
+  }
+  return text;
+}
+
+std::string RealPathOf(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string result = resolved;
+  free(resolved);
+  return result;
+}
+
+// The label of a block device, from udev's links named after the labels.
+std::string LabelOfDevice(const std::string& device) {
+  if (device.empty() || device[0] != '/') return "";
+  const std::string real_device = RealPathOf(device);
+  const std::string folder = "/dev/disk/by-label";
+  std::vector<FileInfo> links;
+  if (!ListFolder(folder, &links)) return "";
+  for (const FileInfo& link : links) {
+    if (RealPathOf(folder + "/" + link.name) == real_device) return UnescapeLabel(link.name);
+  }
+  return "";
+}
+
+// Mount points the user browses media on: removable and extra disks.
+bool IsBrowsableMountPoint(const std::string& path) {
+  for (const std::string_view base : {"/media", "/mnt", "/run/media"}) {
+    if (path.compare(0, base.size(), base) == 0 &&
+        (path.size() == base.size() || path[base.size()] == '/')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Device and mount point of every line of the mount table.
+std::vector<std::pair<std::string, std::string>> MountTable() {
+  std::vector<std::pair<std::string, std::string>> mounts;
+  std::string text;
+  if (!ReadWholeFile("/proc/self/mounts", &text)) return mounts;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line(text.data() + start, end - start);
+    start = end + 1;
+    const size_t first_blank = line.find(' ');
+    if (first_blank == std::string_view::npos) continue;
+    const size_t second_blank = line.find(' ', first_blank + 1);
+    const std::string_view point = line.substr(
+        first_blank + 1, second_blank == std::string_view::npos ? std::string_view::npos
+                                                                : second_blank - first_blank - 1);
+    mounts.emplace_back(UnescapeMountField(line.substr(0, first_blank)), UnescapeMountField(point));
+  }
+  return mounts;
+}
+
 }  // namespace
 
 bool IsAbsolutePath(std::string_view path) { return !path.empty() && path[0] == '/'; }
@@ -149,6 +246,7 @@ bool GetFileInfo(const std::string& path, FileInfo* info) {
   if (path.empty() || stat(path.c_str(), &status) != 0) return false;
   info->name = LastComponent(path);
   FillInfo(status, info);
+  info->hidden = info->name.size() > 1 && info->name[0] == '.' && info->name != "..";
   return true;
 }
 
@@ -173,6 +271,7 @@ bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries) {
     FileInfo info;
     info.name = name;
     FillInfo(status, &info);
+    info.hidden = name[0] == '.';
     if (S_ISLNK(status.st_mode)) info.size = 0;
     entries->push_back(std::move(info));
   }
@@ -249,6 +348,27 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   }
   SyncFolder(ParentFolder(path));
   return true;
+}
+
+std::vector<Drive> ListDrives() {
+  std::vector<Drive> drives;
+  std::string root_device;
+  std::vector<Drive> mounted;
+  for (const auto& mount : MountTable()) {
+    const std::string& device = mount.first;
+    const std::string& point = mount.second;
+    if (point == "/") root_device = device;
+    if (!IsBrowsableMountPoint(point) || GetPathType(point) != PathType::kFolder) continue;
+    const std::string root = point + "/";
+    const bool seen = std::any_of(mounted.begin(), mounted.end(),
+                                  [&](const Drive& drive) { return drive.root == root; });
+    if (!seen) mounted.push_back({root, LabelOfDevice(device)});
+  }
+  drives.push_back({"/", LabelOfDevice(root_device)});
+  std::sort(mounted.begin(), mounted.end(),
+            [](const Drive& a, const Drive& b) { return a.root < b.root; });
+  drives.insert(drives.end(), mounted.begin(), mounted.end());
+  return drives;
 }
 
 std::string ExecutableFolder() {

@@ -57,6 +57,7 @@ void FillInfo(DWORD attributes, const FILETIME& creation, const FILETIME& write,
                    : static_cast<int64_t>((static_cast<uint64_t>(size_high) << 32) | size_low);
   info->write_time = FromFiletime(write);
   info->creation_time = FromFiletime(creation);
+  info->hidden = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
 }
 
 bool WriteAll(HANDLE handle, std::string_view bytes) {
@@ -206,6 +207,27 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   }
   if (!ok) DeleteFileW(temp.c_str());
   return ok;
+}
+
+std::vector<Drive> ListDrives() {
+  std::vector<Drive> drives;
+  // An empty card reader or disc drive fails quietly instead of asking the
+  // user to insert a disk.
+  DWORD old_error_mode = 0;
+  SetThreadErrorMode(SEM_FAILCRITICALERRORS, &old_error_mode);
+  const DWORD mask = GetLogicalDrives();
+  for (int letter = 0; letter < 26; ++letter) {
+    if ((mask & (1u << letter)) == 0) continue;
+    const wchar_t root[] = {static_cast<wchar_t>(L'A' + letter), L':', L'\\', L'\0'};
+    wchar_t label[MAX_PATH + 1] = {};
+    // Without a disc in it or with an unreadable volume, a drive is left out.
+    if (!GetVolumeInformationW(root, label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0)) {
+      continue;
+    }
+    drives.push_back({std::string(1, static_cast<char>('A' + letter)) + ":/", Narrow(label)});
+  }
+  SetThreadErrorMode(old_error_mode, nullptr);
+  return drives;
 }
 
 std::string ExecutableFolder() {
