@@ -5,6 +5,8 @@
 #include "http_get.h"
 #include "player_client.h"
 #include "reply_printer.h"
+#include "search_run.h"
+#include "thumbnail_cli.h"
 
 namespace velmor::player {
 namespace {
@@ -153,12 +155,90 @@ bool CommandOption(const std::string& name, Arguments* args, CliOptions* options
                    std::string* error) {
   if (options->command == CliCommand::kChannel) return ChannelOption(name, args, options, error);
   if (options->command == CliCommand::kGet) return GetOption(name, args, options, error);
+  if (IsThumbnailCommand(options->command)) {
+    if (!IsThumbnailOption(options->command, name)) return false;
+    std::string value;
+    if (args->Text(name, &value, error)) SetThumbnailOption(name, value, options, error);
+    return true;
+  }
+  const bool has_mode =
+      options->command == CliCommand::kSearch || options->command == CliCommand::kGetDir;
+  if (has_mode && name == "--mode") {
+    NumberInto(args, name, kIntMin, kIntMax, &options->search_mode, error);
+    return true;
+  }
   return false;
+}
+
+// The positional arguments of the search commands: words, a path, a size.
+bool SearchPositional(const std::string& value, CliOptions* options, int seen, std::string* error) {
+  switch (options->command) {
+    case CliCommand::kSearch:
+      options->query += (seen == 1 ? "" : " ") + value;
+      return true;
+    case CliCommand::kGetDir:
+      if (seen > 1) break;
+      options->path = value;
+      return true;
+    case CliCommand::kFind:
+      if (seen == 1) {
+        options->path = value;
+        return true;
+      }
+      if (seen == 2) {
+        const auto size = ParseInteger(value, std::numeric_limits<int64_t>::min() + 1,
+                                       std::numeric_limits<int64_t>::max());
+        if (!size) {
+          *error = "find needs a size in bytes (-1 any, -2 a folder), not \"" + value + "\"";
+          return false;
+        }
+        options->find_size = *size;
+        return true;
+      }
+      break;
+    default:
+      break;
+  }
+  *error = "unexpected argument \"" + value + "\"";
+  return false;
+}
+
+bool IsSearchCommand(CliCommand command) {
+  return command == CliCommand::kSearch || command == CliCommand::kFind ||
+         command == CliCommand::kGetDir;
+}
+
+// What a command lacks when too few positional arguments came.
+std::string MissingArgument(CliCommand command, int seen) {
+  switch (command) {
+    case CliCommand::kSetup:
+    case CliCommand::kCmd:
+      return "";
+    case CliCommand::kChannel:
+      return seen == 0 ? "channel needs a number" : "";
+    case CliCommand::kGet:
+      return seen == 0 ? "get needs a path" : "";
+    case CliCommand::kSearch:
+      return seen == 0 ? "search needs words" : "";
+    case CliCommand::kGetDir:
+      return seen == 0 ? "getdir needs a path" : "";
+    case CliCommand::kFind:
+      return seen < 2 ? "find needs a path and a size" : "";
+    case CliCommand::kThumb:
+    case CliCommand::kThumbPath:
+    case CliCommand::kUpload:
+      return ThumbnailMissingArgument(command, seen);
+  }
+  return "";
 }
 
 // The one positional argument of a command (channel number or path).
 bool Positional(const std::string& value, CliOptions* options, int* seen, std::string* error) {
   ++*seen;
+  if (IsSearchCommand(options->command)) return SearchPositional(value, options, *seen, error);
+  if (IsThumbnailCommand(options->command)) {
+    return ThumbnailPositional(value, *seen, options, error);
+  }
   if (*seen > 1 || options->command == CliCommand::kSetup) {
     *error = "unexpected argument \"" + value + "\"";
     return false;
@@ -197,10 +277,7 @@ bool ParseCommandArguments(Arguments* args, CliOptions* options, std::string* er
     }
     if (!Positional(argument, options, &positionals, error)) return false;
   }
-  const bool needs_one = options->command != CliCommand::kSetup;
-  if (needs_one && positionals == 0) {
-    *error = options->command == CliCommand::kGet ? "get needs a path" : "channel needs a number";
-  }
+  *error = MissingArgument(options->command, positionals);
   return error->empty();
 }
 
@@ -209,6 +286,12 @@ std::optional<CliCommand> CommandByName(std::string_view name) {
   if (name == "channel") return CliCommand::kChannel;
   if (name == "cmd") return CliCommand::kCmd;
   if (name == "get") return CliCommand::kGet;
+  if (name == "search") return CliCommand::kSearch;
+  if (name == "find") return CliCommand::kFind;
+  if (name == "getdir") return CliCommand::kGetDir;
+  if (name == "thumb") return CliCommand::kThumb;
+  if (name == "thumb-path") return CliCommand::kThumbPath;
+  if (name == "upload") return CliCommand::kUpload;
   return std::nullopt;
 }
 
@@ -304,6 +387,35 @@ int RunGet(const CliOptions& options, const PlayerClient& client, const Handshak
   return success && problems.empty() ? kExitOk : kExitRefused;
 }
 
+SearchRun SearchRunFor(const CliOptions& options) {
+  SearchRun run;
+  run.poll_ms = options.poll_ms;
+  run.fetch_command = "CM_SEARCH_GETPATH";
+  if (options.command == CliCommand::kSearch) {
+    run.start = {"CM_SEARCH_FILE", {options.query, std::to_string(options.search_mode)}};
+  } else if (options.command == CliCommand::kFind) {
+    run.start = {"CM_FIND_FILE", {options.path, std::to_string(options.find_size)}};
+  } else {
+    run.start = {"CM_GETDIR", {options.path, std::to_string(options.search_mode)}};
+    run.fetch_command = "CM_SEARCH_GETDIR";
+  }
+  return run;
+}
+
+int RunThumbnail(const CliOptions& options, PlayerClient* client, std::ostream& out,
+                 std::ostream& err) {
+  std::string error;
+  const auto packets = ThumbnailPackets(options, &error);
+  if (!packets) {
+    err << "error: " << error << '\n';
+    return kExitFailure;
+  }
+  const Reply reply = client->ExchangePackets(*packets);
+  const int code = RunExchange(reply, out, err);
+  if (code == kExitOk && !SaveThumbnails(options, reply, out, err)) return kExitFailure;
+  return code;
+}
+
 int RunAdmitted(const CliOptions& options, PlayerClient* client, const HandshakeReply& handshake,
                 std::ostream& out, std::ostream& err) {
   switch (options.command) {
@@ -313,6 +425,14 @@ int RunAdmitted(const CliOptions& options, PlayerClient* client, const Handshake
       return RunExchange(client->ExchangeCommand({options.command_name, options.fields}), out, err);
     case CliCommand::kGet:
       return RunGet(options, *client, handshake, out, err);
+    case CliCommand::kSearch:
+    case CliCommand::kFind:
+    case CliCommand::kGetDir:
+      return RunSearch(client, SearchRunFor(options), out, err);
+    case CliCommand::kThumb:
+    case CliCommand::kThumbPath:
+    case CliCommand::kUpload:
+      return RunThumbnail(options, client, out, err);
     case CliCommand::kSetup:
       break;
   }
@@ -364,6 +484,19 @@ std::string UsageText() {
          "                              verbatim) and print its result slots\n"
          "  get PATH [--range START] [--stream N] [-o FILE]\n"
          "                              download a file over the announced HTTP port\n"
+         "  search WORDS... [--mode M]  search the PC's search folders (M: 1 video, 2 audio,\n"
+         "                              4 image, 8 chapter folders; default 1)\n"
+         "  find PATH SIZE              find a moved file again (SIZE -1 any, -2 a folder)\n"
+         "  getdir PATH [--mode M]      the folder browser: PATH or \"(Computer)\"\n"
+         "                              (M 1 subfolders, 2 media tree; default 1)\n"
+         "  thumb ID... [--kind K] [--flags F] [-o DIR]\n"
+         "                              fetch record thumbnails (K 1, 2 with priority when\n"
+         "                              F has bit 0, 4 without a request); saved as DIR/ID.jpg\n"
+         "  thumb-path PATH [-o FILE]   fetch a picture file by its path\n"
+         "  upload ID FILE [--info TEXT]\n"
+         "                              upload FILE as the record's thumbnail (TEXT: its info,\n"
+         "                              such as \"<make>3\"; an empty FILE: the placeholder)\n"
+         "The search commands print one result text a line, progress on stderr.\n"
          "PORT defaults to 11922, --timeout to 10000 ms. Exit code: 0 when the last result\n"
          "line was #RET_OK(), 1 for #RET_ERR (or a refused download), 2 for usage or\n"
          "connection errors.\n";

@@ -17,7 +17,18 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitRefused = 1;
 inline constexpr int kExitFailure = 2;
 
-enum class CliCommand { kSetup, kChannel, kCmd, kGet };
+enum class CliCommand {
+  kSetup,
+  kChannel,
+  kCmd,
+  kGet,
+  kSearch,
+  kFind,
+  kGetDir,
+  kThumb,
+  kThumbPath,
+  kUpload,
+};
 
 struct CliOptions {
   std::string host;
@@ -44,6 +55,23 @@ struct CliOptions {
   std::optional<int64_t> range_start;
   std::optional<int> stream;
   std::string output;  // empty: the path's file name
+
+  // search WORDS... [--mode M]   (the words joined by blanks)
+  // find PATH SIZE               (SIZE -1 any, -2 a folder)
+  // getdir PATH [--mode M]       (PATH may be "(Computer)"; uses `path`)
+  std::string query;
+  int search_mode = 1;
+  int64_t find_size = -1;
+  uint32_t poll_ms = 100;
+
+  // thumb ID... [--kind K] [--flags F] [-o DIR]   (-o uses `output`)
+  // thumb-path PATH [-o FILE]                      (uses `path` and `output`)
+  // upload ID FILE [--info TEXT]
+  std::vector<int64_t> record_ids;
+  int thumbnail_kind = 1;
+  int thumbnail_flags = 0;
+  std::string upload_file;
+  std::string info_text;
 };
 
 struct CliParse {

@@ -234,6 +234,21 @@ Reply PlayerClient::Exchange(const std::vector<Chunk>& chunks) {
   return reply;
 }
 
+Reply PlayerClient::ExchangePackets(const std::vector<std::vector<Chunk>>& packets) {
+  Reply reply;
+  if (!IsConnected()) {
+    reply.error = "not connected";
+    return reply;
+  }
+  size_t expected = 0;
+  for (const std::vector<Chunk>& chunks : packets) {
+    if (!SendPacket(chunks, &reply.error)) return reply;
+    expected += CountCommandChunks(chunks);
+  }
+  CollectReply(expected, &reply);
+  return reply;
+}
+
 Reply PlayerClient::ExchangeCommand(const Command& command) {
   Reply reply;
   const auto chunk = MakeCommandChunk(command, &reply.error);

@@ -95,6 +95,9 @@ class PlayerClient {
   // command chunk's result line arrived, within timeout_ms().
   Reply Exchange(const std::vector<Chunk>& chunks);
   Reply ExchangeText(std::string_view text) { return Exchange({MakeTextChunk(text)}); }
+  // Sends the packets one after another (an upload whose pieces follow its
+  // header) and collects the answer to all of them.
+  Reply ExchangePackets(const std::vector<std::vector<Chunk>>& packets);
   Reply ExchangeCommand(const Command& command);
 
   HandshakeReply Handshake(const HandshakeOptions& options);

@@ -6,6 +6,7 @@
 #include "command/command_server.h"
 #include "command/command_set.h"
 #include "command/tag_list.h"
+#include "command/thumbnail_commands.h"
 #include "core/config.h"
 #include "core/utf.h"
 #include "platform/clock.h"
@@ -79,6 +80,10 @@ bool CommandServer::AcceptPlayer() {
   platform::Ipv4Address peer;
   if (listener_.Accept(&client, &peer) != platform::kSocketOk) return false;
   client.SetNonBlocking(true);
+  // An answer often spans packets (a thumbnail's info, its image, the
+  // result line); held back for the player's delayed acknowledgement, each
+  // would wait some 40 ms.
+  client.SetNoDelay(true);
   client_ = std::move(client);
   peer_ = peer;
   ResetSessionState();
@@ -88,6 +93,7 @@ bool CommandServer::AcceptPlayer() {
     if (send_) send_->SetSink([this](std::span<const uint8_t> bytes) { return SendPacket(bytes); });
   }
   PostStatusEvent(kStatusConnected, kTextConnected, peer_.ToString());
+  if (data_table_) data_table_->RefreshDate();  // new ids take today's date
   last_activity_ms_ = clock_();
   return true;
 }
@@ -176,6 +182,8 @@ int CommandServer::DispatchChunk(const Chunk& chunk) {
   if (chunk.code == kCodeStrg) return HandleText(ChunkText(chunk));
   if (!authenticated_) return 0;
   if (chunk.code == kCodeMsge) return HandleCommand(chunk);
+  if (chunk.code == kCodeThum) return HandleThumbnailFetch(*this, chunk);
+  if (chunk.code == kCodeMkth) return HandleThumbnailUpload(*this, chunk);
   return 0;
 }
 
@@ -199,7 +207,7 @@ int CommandServer::HandleText(const std::string& text) {
     result = ApplyHandshake(HandlePassword(text, Config(), clock_(), &handshake_));
   }
   if (!authenticated_) return result;
-  if (StartsWith(text, "#CMD_GET_CHANNEL")) return 0;  // the channel listing answers this
+  if (StartsWith(text, "#CMD_GET_CHANNEL")) return CommandGetChannel(*this, text);
   if (StartsWith(text, "#CMD_SAVE_CHANNEL")) return CommandSaveChannel(*this, text);
   return result;
 }

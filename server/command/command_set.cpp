@@ -4,7 +4,10 @@
 
 #include "command/file_commands.h"
 #include "command/record_commands.h"
+#include "command/search_commands.h"
 #include "command/session_commands.h"
+#include "command/thumbnail_commands.h"
+#include "command/word_list_commands.h"
 #include "core/config.h"
 
 namespace velmor {
@@ -28,7 +31,23 @@ constexpr CommandEntry kCommands[] = {
     {"CM_INI_READ_INT64", &CommandIniReadInt64},
     {"CM_INI_WRITE_STRING", &CommandIniWriteString},
     {"CM_INI_READ_STRING", &CommandIniReadString},
+    {"CM_FIND_FILE", &CommandFindFile},
+    {"CM_SEARCH_FILE", &CommandSearchFile},
+    {"CM_GETDIR", &CommandGetDir},
+    {"CM_SEARCH_ISFINISHED", &CommandSearchIsFinished},
+    {"CM_SEARCH_REQUESTCANCEL", &CommandSearchRequestCancel},
+    {"CM_SEARCH_GETNUM", &CommandSearchGetNum},
+    {"CM_SEARCH_GETPATH", &CommandSearchGetPath},
+    {"CM_SEARCH_GETDIR", &CommandSearchGetDir},
+    {"CM_SEARCH_GETPROGRESS", &CommandSearchGetProgress},
     {"CM_CLIENT_LOG", &CommandClientLog},
+    {"CM_WORDLIST_GETNUM", &CommandWordListGetNum},
+    {"CM_WORDLIST_GETITEMN", &CommandWordListGetItemN},
+    {"CM_WORDLIST_ADD", &CommandWordListAdd},
+    {"CM_WORDLIST_DEL", &CommandWordListDel},
+    {"CM_WORDLIST_SAVE", &CommandWordListSave},
+    {"CM_WORDLIST_LOAD", &CommandWordListLoad},
+    {"CM_WORDLIST_ISUPDATE", &CommandWordListIsUpdate},
     {"CM_GET_HTTP_STREAM", &CommandGetHttpStream},
     {"CM_SAVE_MARKER", &CommandSaveMarker},
     {"CM_LOAD_MARKER", &CommandLoadMarker},
@@ -37,6 +56,9 @@ constexpr CommandEntry kCommands[] = {
     {"CM_SET_CHAPTER_FOLDER", &CommandSetChapterFolder},
     {"CM_DATATABLE_BITSET_STATE", &CommandBitsetState},
     {"CM_GET_CHAPTER_PATH", &CommandGetChapterPath},
+    {"CM_MAKE_THUMBNAIL_REQUEST", &CommandMakeThumbnailRequest},
+    {"CM_GET_THUMBNAIL_REQUEST_NUM", &CommandGetThumbnailRequestNum},
+    {"CM_DEL_THUMBNAIL", &CommandDelThumbnail},
 };
 
 }  // namespace

@@ -32,5 +32,8 @@ LocalTime CurrentLocalTime();
 // A file time (100 ns units since 1601-01-01 UTC, as file_system.h gives
 // them) in the PC's local time.
 LocalTime LocalTimeOfFileTime(uint64_t file_time);
+// The file time of a moment of the PC's local time (its milliseconds
+// included); 0 when the time cannot be converted.
+uint64_t FileTimeOfLocalTime(const LocalTime& local);
 
 }  // namespace velmor::platform

@@ -64,6 +64,9 @@ class Socket {
   bool SendTo(const Ipv4Address& address, uint16_t port, const void* data, size_t size);
 
   bool SetNonBlocking(bool non_blocking);
+  // TCP: sends small segments at once instead of holding them until the
+  // peer acknowledges what went before (Nagle's algorithm).
+  bool SetNoDelay(bool no_delay);
   // Bytes moved (0 on receive means the peer closed), or -1 with *error set.
   int64_t Receive(void* buffer, size_t size, SocketError* error);
   int64_t Send(const void* data, size_t size, SocketError* error);

@@ -26,8 +26,15 @@ bool ReadPlaceholderPicture(const char* name, std::string* bytes) {
     return true;
   }
   bytes->clear();
-  if (ProgramFolder().empty()) return false;
-  return platform::ReadWholeFile(BesideProgram(name), bytes);
+  if (!ProgramFolder().empty() && platform::ReadWholeFile(BesideProgram(name), bytes)) {
+    return true;
+  }
+  bytes->clear();
+  // The pictures are installed beside the executable, which is not the
+  // program folder when the server runs with a home folder of its own.
+  const std::string executable_folder = platform::ExecutableFolder();
+  if (executable_folder.empty() || executable_folder == ProgramFolder()) return false;
+  return platform::ReadWholeFile(JoinPath(executable_folder, name), bytes);
 }
 
 }  // namespace velmor

@@ -15,7 +15,8 @@ inline constexpr const char* kPlaceholderFolder = "error_folder.jpg";
 const char* PlaceholderFor(int media_type);
 
 // Reads the placeholder whole: first under its bare name in the current
-// folder, then beside the program. False when neither can be read.
+// folder, then in the program folder, then beside the executable (the
+// build installs them there). False when none can be read.
 bool ReadPlaceholderPicture(const char* name, std::string* bytes);
 
 }  // namespace velmor

@@ -44,5 +44,28 @@ TEST(ClockTest, LocalTimeFieldsAreInRange) {
   EXPECT_LE(now.millisecond, 999);
 }
 
+// The thumbnail marks are local midnights of 1 January; converting them to
+// file times and back must give the same local moment.
+TEST(ClockTest, LocalTimesConvertToFileTimesAndBack) {
+  for (const LocalTime& local :
+       {LocalTime{1990, 1, 1, 0, 0, 0, 0}, LocalTime{1994, 1, 1, 0, 0, 0, 0},
+        LocalTime{2023, 7, 15, 13, 45, 30, 250}}) {
+    const uint64_t file_time = FileTimeOfLocalTime(local);
+    ASSERT_NE(file_time, 0u);
+    const LocalTime back = LocalTimeOfFileTime(file_time);
+    EXPECT_EQ(back.year, local.year);
+    EXPECT_EQ(back.month, local.month);
+    EXPECT_EQ(back.day, local.day);
+    EXPECT_EQ(back.hour, local.hour);
+    EXPECT_EQ(back.minute, local.minute);
+    EXPECT_EQ(back.second, local.second);
+    EXPECT_EQ(back.millisecond, local.millisecond);
+  }
+  // A year later is 365 days of 100 ns units later, whatever the time zone.
+  const uint64_t start = FileTimeOfLocalTime({1991, 1, 1, 0, 0, 0, 0});
+  const uint64_t next = FileTimeOfLocalTime({1992, 1, 1, 0, 0, 0, 0});
+  EXPECT_EQ(next - start, 365ull * 24 * 3600 * 10000000);
+}
+
 }  // namespace
 }  // namespace velmor::platform

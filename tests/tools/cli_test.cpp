@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "command/command_server.h"
+#include "core/config.h"
+#include "core/paths.h"
+#include "core/server_runtime.h"
 #include "fake_peer.h"
+#include "library/list_file.h"
 #include "player_client.h"
 #include "test_support.h"
 
@@ -172,6 +179,110 @@ TEST(RunCliTest, GetDownloadsOverTheAnnouncedPortAfterTheHandshake) {
   EXPECT_EQ(request.rfind("GET //m/a.mp4 HTTP/1.1\r\n", 0), 0u) << request;
   EXPECT_EQ(velmor::test::ReadFileOrEmpty(options.output), "hello");
   EXPECT_NE(out.str().find("saved 5 bytes"), std::string::npos) << out.str();
+}
+
+TEST(ParseCommandLineTest, ReadsTheSearchCommands) {
+  const CliParse search = Parse({"h", "search", "two", "words", "--mode", "9"});
+  ASSERT_TRUE(search.options) << search.error;
+  EXPECT_EQ(search.options->command, CliCommand::kSearch);
+  EXPECT_EQ(search.options->query, "two words");
+  EXPECT_EQ(search.options->search_mode, 9);
+
+  const CliParse find = Parse({"h", "find", "/v/a b.mp4", "-1"});
+  ASSERT_TRUE(find.options) << find.error;
+  EXPECT_EQ(find.options->path, "/v/a b.mp4");
+  EXPECT_EQ(find.options->find_size, -1);
+  EXPECT_EQ(Parse({"h", "find", "/v/x", "123456789012"}).options->find_size, 123456789012);
+
+  const CliParse getdir = Parse({"h", "getdir", "(Computer)"});
+  ASSERT_TRUE(getdir.options) << getdir.error;
+  EXPECT_EQ(getdir.options->path, "(Computer)");
+  EXPECT_EQ(getdir.options->search_mode, 1) << "the server's own default";
+
+  const std::vector<std::vector<std::string>> bad = {
+      {"h", "search"},     {"h", "search", "x", "--mode"}, {"h", "search", "x", "--range", "1"},
+      {"h", "find", "/a"}, {"h", "find", "/a", "big"},     {"h", "find", "/a", "1", "2"},
+      {"h", "getdir"},     {"h", "getdir", "/a", "/b"},    {"h", "get", "/a", "--mode", "1"},
+  };
+  for (const auto& arguments : bad) {
+    const CliParse parse = Parse(arguments);
+    EXPECT_FALSE(parse.options) << arguments.back();
+    EXPECT_FALSE(parse.error.empty());
+  }
+}
+
+// The search commands against a running server, with real folders.
+class SearchCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetProgramFolder(home_.path());
+    ASSERT_TRUE(LoadConfig());
+    Config().iPortServer = 0;
+    Config().iPortHttp = 0;
+    root_ = WithForwardSlashes(media_.path());
+    ASSERT_TRUE(EnsureFolder(root_ + "/sub"));
+    velmor::test::WriteFileOrFail(root_ + "/Two-Words.mp4", "12345");
+    velmor::test::WriteFileOrFail(root_ + "/sub/two words.mp4", "1");
+    velmor::test::WriteFileOrFail(home_.Join("SearchFolder1.vrl"), root_ + "\r\n");
+    velmor::test::WriteFileOrFail(home_.Join("PCFolderList.vrl"), root_ + "\r\n#sc Videos\r\n");
+    runtime_.Start();
+  }
+
+  int Run(CliCommand command, std::string* out, std::string* err,
+          const std::function<void(CliOptions*)>& set) {
+    CliOptions options = OptionsFor(runtime_.command_server()->port(), command);
+    options.poll_ms = 1;
+    set(&options);
+    std::ostringstream out_stream, err_stream;
+    const int code = RunCli(options, out_stream, err_stream);
+    *out = out_stream.str();
+    *err = err_stream.str();
+    return code;
+  }
+
+  velmor::test::TempFolder home_;
+  velmor::test::TempFolder media_;
+  std::string root_;
+  ServerRuntime runtime_;
+};
+
+TEST_F(SearchCliTest, SearchPrintsEveryFoundPath) {
+  std::string out, err;
+  ASSERT_EQ(Run(CliCommand::kSearch, &out, &err, [](CliOptions* o) { o->query = "TWO words"; }),
+            kExitOk)
+      << err;
+  EXPECT_NE(out.find("<path>\"" + root_ + "/Two-Words.mp4\"<file_size>5\n"), std::string::npos)
+      << out;
+  EXPECT_NE(out.find("<path>\"" + root_ + "/sub/two words.mp4\"<file_size>1\n"), std::string::npos)
+      << out;
+  EXPECT_NE(err.find("2 results"), std::string::npos) << err;
+}
+
+TEST_F(SearchCliTest, FindAndGetDirPrintTheirResults) {
+  std::string out, err;
+  ASSERT_EQ(Run(CliCommand::kFind, &out, &err,
+                [&](CliOptions* o) {
+                  o->path = root_ + "/old/Two-Words.mp4";
+                  o->find_size = 5;
+                }),
+            kExitOk)
+      << err;
+  EXPECT_NE(out.find("<path>\"" + root_ + "/Two-Words.mp4\""), std::string::npos) << out;
+
+  ASSERT_EQ(Run(CliCommand::kGetDir, &out, &err, [](CliOptions* o) { o->path = "(Computer)"; }),
+            kExitOk)
+      << err;
+  EXPECT_EQ(out, "<flag>1<type>2<dir_name>\"" + root_ + "\"<disp_name>\"" + root_ + "\")\n" +
+                     "<flag>1<type>3<dir_name>\"Videos\"<disp_name>\"Videos\")\n");
+
+  ASSERT_EQ(Run(CliCommand::kGetDir, &out, &err,
+                [&](CliOptions* o) {
+                  o->path = root_;
+                  o->search_mode = 2;
+                }),
+            kExitOk)
+      << err;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << out;
 }
 
 }  // namespace

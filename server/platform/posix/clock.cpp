@@ -59,4 +59,22 @@ LocalTime LocalTimeOfFileTime(uint64_t file_time) {
   return LocalTimeOf(static_cast<time_t>(seconds), static_cast<long>(rest * 100));
 }
 
+uint64_t FileTimeOfLocalTime(const LocalTime& local) {
+  tm parts{};
+  parts.tm_year = local.year - 1900;
+  parts.tm_mon = local.month - 1;
+  parts.tm_mday = local.day;
+  parts.tm_hour = local.hour;
+  parts.tm_min = local.minute;
+  parts.tm_sec = local.second;
+  parts.tm_isdst = -1;  // the rules of that date decide
+  const time_t seconds = mktime(&parts);
+  if (seconds == static_cast<time_t>(-1)) return 0;
+  constexpr uint64_t kUnixEpoch = 116444736000000000ull;
+  const int64_t since_epoch =
+      static_cast<int64_t>(seconds) * 10000000 + static_cast<int64_t>(local.millisecond) * 10000;
+  if (since_epoch < -static_cast<int64_t>(kUnixEpoch)) return 0;
+  return kUnixEpoch + static_cast<uint64_t>(since_epoch);
+}
+
 }  // namespace velmor::platform

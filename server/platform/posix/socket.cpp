@@ -6,6 +6,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -235,6 +236,12 @@ bool Socket::SendTo(const Ipv4Address& address, uint16_t port, const void* data,
 
 bool Socket::SetNonBlocking(bool non_blocking) {
   return handle_ >= 0 && SetBlockingMode(Fd(handle_), non_blocking);
+}
+
+bool Socket::SetNoDelay(bool no_delay) {
+  const int value = no_delay ? 1 : 0;
+  return handle_ >= 0 &&
+         setsockopt(Fd(handle_), IPPROTO_TCP, TCP_NODELAY, &value, sizeof(value)) == 0;
 }
 
 int64_t Socket::Receive(void* buffer, size_t size, SocketError* error) {

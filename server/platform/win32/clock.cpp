@@ -43,4 +43,22 @@ LocalTime LocalTimeOfFileTime(uint64_t file_time) {
   return result;
 }
 
+uint64_t FileTimeOfLocalTime(const LocalTime& local) {
+  SYSTEMTIME parts{};
+  parts.wYear = static_cast<WORD>(local.year);
+  parts.wMonth = static_cast<WORD>(local.month);
+  parts.wDay = static_cast<WORD>(local.day);
+  parts.wHour = static_cast<WORD>(local.hour);
+  parts.wMinute = static_cast<WORD>(local.minute);
+  parts.wSecond = static_cast<WORD>(local.second);
+  parts.wMilliseconds = static_cast<WORD>(local.millisecond);
+  SYSTEMTIME utc{};
+  FILETIME file_time{};
+  if (!TzSpecificLocalTimeToSystemTime(nullptr, &parts, &utc) ||
+      !SystemTimeToFileTime(&utc, &file_time)) {
+    return 0;
+  }
+  return static_cast<uint64_t>(file_time.dwHighDateTime) << 32 | file_time.dwLowDateTime;
+}
+
 }  // namespace velmor::platform

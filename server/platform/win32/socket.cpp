@@ -252,6 +252,12 @@ bool Socket::SetNonBlocking(bool non_blocking) {
   return IsOpen() && ioctlsocket(Raw(handle_), FIONBIO, &mode) == 0;
 }
 
+bool Socket::SetNoDelay(bool no_delay) {
+  const BOOL value = no_delay ? TRUE : FALSE;
+  return IsOpen() && setsockopt(Raw(handle_), IPPROTO_TCP, TCP_NODELAY,
+                                reinterpret_cast<const char*>(&value), sizeof(value)) == 0;
+}
+
 int64_t Socket::Receive(void* buffer, size_t size, SocketError* error) {
   if (!IsOpen()) {
     SetError(error, static_cast<SocketError>(WSAENOTSOCK));
