@@ -73,7 +73,9 @@ S_LIST_RECORD ListItemRecord(CommandServer& server, const ListPathLine& line, in
       record.id_int = found->id_int;
     }
   }
-  const uint32_t bits = size == -1 ? kItemNotFound : size == kSizeFolder ? kItemFolder : 0;
+  uint32_t bits = 0;
+  if (size == -1) bits = kItemNotFound;
+  if (size == kSizeFolder) bits = kItemFolder;
   record.word = ListItemWord(flags, bits, media.TypeOf(line.path), kKindFile);
   return record;
 }

@@ -2,6 +2,7 @@
 // as the player receives them.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -148,11 +149,11 @@ TEST_F(ChannelListingTest, FileGroupsAreNumberedWhenSortedByDate) {
   Start();
   const Listing listing = Get("<ch>1,<sort_name>1");
   ASSERT_TRUE(listing.ok);
-  for (const auto& record : listing.records) {
-    if (record.name == "Clip#1.mp4") EXPECT_EQ(record.group_no, 1);
-    if (record.name == "Clip#2.mp4") EXPECT_EQ(record.group_no, 2);
-    if (record.name == "Other.mp4") EXPECT_EQ(record.group_no, -1);
-  }
+  std::map<std::string, int> groups;
+  for (const auto& record : listing.records) groups[record.name] = record.group_no;
+  EXPECT_EQ(groups["Clip#1.mp4"], 1);
+  EXPECT_EQ(groups["Clip#2.mp4"], 2);
+  EXPECT_EQ(groups["Other.mp4"], -1);
 }
 
 TEST_F(ChannelListingTest, FavouritesListItemsWithStoredOrCurrentSizes) {
