@@ -228,6 +228,9 @@ std::string MissingArgument(CliCommand command, int seen) {
     case CliCommand::kThumbPath:
     case CliCommand::kUpload:
       return ThumbnailMissingArgument(command, seen);
+    case CliCommand::kSaveChannel:
+    case CliCommand::kMarker:
+      return "";
   }
   return "";
 }
@@ -253,7 +256,41 @@ bool Positional(const std::string& value, CliOptions* options, int* seen, std::s
   return channel.has_value();
 }
 
+// save-channel N [PATH...]: the paths as the player uploads them.
+bool ParseSaveChannel(Arguments* args, CliOptions* options, std::string* error) {
+  const auto channel = args->AtEnd() ? std::nullopt : ParseInteger(args->Next(), kIntMin, kIntMax);
+  if (!channel) {
+    *error = "save-channel needs a channel number";
+    return false;
+  }
+  options->channel = static_cast<int>(*channel);
+  options->items = args->Rest();
+  for (const std::string& item : options->items) {
+    if (item.find('"') != std::string::npos) *error = "a path cannot hold a double quote";
+  }
+  return error->empty();
+}
+
+// marker get ID | marker set ID SEGMENT_TEXT POINT_TEXT
+bool ParseMarker(Arguments* args, CliOptions* options, std::string* error) {
+  const std::vector<std::string> rest = args->Rest();
+  if (rest.size() == 2 && rest[0] == "get") {
+    options->command_name = "CM_LOAD_MARKER";
+    options->fields = {rest[1]};
+    return true;
+  }
+  if (rest.size() == 4 && rest[0] == "set") {
+    options->command_name = "CM_SAVE_MARKER";
+    options->fields = {rest[1], rest[2], rest[3]};
+    return true;
+  }
+  *error = "marker needs \"get ID\" or \"set ID SEGMENT_TEXT POINT_TEXT\"";
+  return false;
+}
+
 bool ParseCommandArguments(Arguments* args, CliOptions* options, std::string* error) {
+  if (options->command == CliCommand::kSaveChannel) return ParseSaveChannel(args, options, error);
+  if (options->command == CliCommand::kMarker) return ParseMarker(args, options, error);
   if (options->command == CliCommand::kCmd) {
     if (args->AtEnd()) {
       *error = "cmd needs a command name";
@@ -292,6 +329,8 @@ std::optional<CliCommand> CommandByName(std::string_view name) {
   if (name == "thumb") return CliCommand::kThumb;
   if (name == "thumb-path") return CliCommand::kThumbPath;
   if (name == "upload") return CliCommand::kUpload;
+  if (name == "save-channel") return CliCommand::kSaveChannel;
+  if (name == "marker") return CliCommand::kMarker;
   return std::nullopt;
 }
 
@@ -422,7 +461,10 @@ int RunAdmitted(const CliOptions& options, PlayerClient* client, const Handshake
     case CliCommand::kChannel:
       return RunExchange(client->ExchangeText(ChannelCommandText(options)), out, err);
     case CliCommand::kCmd:
+    case CliCommand::kMarker:
       return RunExchange(client->ExchangeCommand({options.command_name, options.fields}), out, err);
+    case CliCommand::kSaveChannel:
+      return RunExchange(client->Exchange(SaveChannelChunks(options)), out, err);
     case CliCommand::kGet:
       return RunGet(options, *client, handshake, out, err);
     case CliCommand::kSearch:
@@ -496,10 +538,38 @@ std::string UsageText() {
          "  upload ID FILE [--info TEXT]\n"
          "                              upload FILE as the record's thumbnail (TEXT: its info,\n"
          "                              such as \"<make>3\"; an empty FILE: the placeholder)\n"
+         "  save-channel N [PATH[?<fs>SIZE]...]\n"
+         "                              upload the favourites or search list of channel N\n"
+         "  marker get ID               a record's markers (segment and point texts)\n"
+         "  marker set ID SEGMENTS POINTS\n"
+         "                              store them, e.g. \"<en.3>1,<a.3>100,<b.3>200,\" \"\"\n"
          "The search commands print one result text a line, progress on stderr.\n"
          "PORT defaults to 11922, --timeout to 10000 ms. Exit code: 0 when the last result\n"
          "line was #RET_OK(), 1 for #RET_ERR (or a refused download), 2 for usage or\n"
          "connection errors.\n";
+}
+
+std::vector<Chunk> SaveChannelChunks(const CliOptions& options) {
+  std::vector<Chunk> chunks = {
+      MakeTextChunk("#CMD_SAVE_CHANNEL(<ch>" + std::to_string(options.channel) + ")")};
+  for (const std::string& item : options.items) {
+    const ListItemArgument parsed = SplitListItemArgument(item);
+    chunks.push_back(MakeTextChunk("#DAT_SAVE_CHANNEL(<fs>" + std::to_string(parsed.size) +
+                                   ",<path>\"" + parsed.path + "\")"));
+  }
+  chunks.push_back(MakeTextChunk("#DAT_END(<no>" + std::to_string(options.items.size()) + ")"));
+  return chunks;
+}
+
+ListItemArgument SplitListItemArgument(const std::string& item) {
+  ListItemArgument parsed;
+  const size_t question = item.find('?');
+  parsed.path = item.substr(0, question);
+  if (question != std::string::npos) {
+    const std::optional<int64_t> size = FlatNumber(item.substr(question + 1), "<fs>");
+    if (size) parsed.size = *size;
+  }
+  return parsed;
 }
 
 std::string ChannelCommandText(const CliOptions& options) {

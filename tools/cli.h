@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "wire.h"
+
 namespace velmor::player {
 
 // Exit codes: the last result line was "#RET_OK()", it was "#RET_ERR(...)"
@@ -28,6 +30,8 @@ enum class CliCommand {
   kThumb,
   kThumbPath,
   kUpload,
+  kSaveChannel,
+  kMarker,
 };
 
 struct CliOptions {
@@ -49,6 +53,11 @@ struct CliOptions {
   // cmd NAME [FIELDS...]
   std::string command_name;
   std::vector<std::string> fields;
+
+  // save-channel N [PATH[?<fs>SIZE]...]   (the channel number is `channel`)
+  std::vector<std::string> items;
+  // marker get ID | marker set ID SEGMENT_TEXT POINT_TEXT  (as command_name
+  // CM_LOAD_MARKER / CM_SAVE_MARKER with its fields)
 
   // get PATH [--range START] [--stream N] [-o FILE]
   std::string path;
@@ -85,6 +94,15 @@ std::string UsageText();
 
 // "#CMD_GET_CHANNEL(<ch>%d,<sort_name>%d,<sort_mode>%d,<sort_mode_2nd>%d,<flag_media>%d)"
 std::string ChannelCommandText(const CliOptions& options);
+
+// A save-channel item "PATH" or "PATH?<fs>SIZE" (size -10, unknown, when
+// absent), and the chunks of the whole upload.
+struct ListItemArgument {
+  std::string path;
+  int64_t size = -10;
+};
+ListItemArgument SplitListItemArgument(const std::string& item);
+std::vector<Chunk> SaveChannelChunks(const CliOptions& options);
 // The last component of a path ("/" or "\" separated); "download" when empty.
 std::string DefaultOutputName(std::string_view path);
 

@@ -287,3 +287,34 @@ TEST_F(SearchCliTest, FindAndGetDirPrintTheirResults) {
 
 }  // namespace
 }  // namespace velmor::player
+
+namespace velmor::player {
+namespace {
+
+TEST(ParseCommandLineTest, ReadsSaveChannelAndMarker) {
+  CliParse parse = ParseCommandLine({"host", "save-channel", "7", "/v/a.mp4?<fs>100", "/v/b.mp4"});
+  ASSERT_TRUE(parse.options.has_value()) << parse.error;
+  EXPECT_EQ(parse.options->command, CliCommand::kSaveChannel);
+  EXPECT_EQ(parse.options->channel, 7);
+  const std::vector<Chunk> chunks = SaveChannelChunks(*parse.options);
+  ASSERT_EQ(chunks.size(), 4u);
+  EXPECT_EQ(DecodeWireText(chunks[1].payload, nullptr).value_or(""),
+            "#DAT_SAVE_CHANNEL(<fs>100,<path>\"/v/a.mp4\")");
+  EXPECT_EQ(DecodeWireText(chunks[2].payload, nullptr).value_or(""),
+            "#DAT_SAVE_CHANNEL(<fs>-10,<path>\"/v/b.mp4\")");
+  EXPECT_EQ(DecodeWireText(chunks[3].payload, nullptr).value_or(""), "#DAT_END(<no>2)");
+  EXPECT_FALSE(ParseCommandLine({"host", "save-channel", "x"}).error.empty());
+  EXPECT_FALSE(ParseCommandLine({"host", "save-channel", "7", "/a\"b.mp4"}).error.empty());
+
+  parse = ParseCommandLine({"host", "marker", "set", "42", "<en.0>1,<a.0>5,<b.0>9,", ""});
+  ASSERT_TRUE(parse.options.has_value()) << parse.error;
+  EXPECT_EQ(parse.options->command_name, "CM_SAVE_MARKER");
+  EXPECT_EQ(parse.options->fields, (std::vector<std::string>{"42", "<en.0>1,<a.0>5,<b.0>9,", ""}));
+  parse = ParseCommandLine({"host", "marker", "get", "42"});
+  ASSERT_TRUE(parse.options.has_value()) << parse.error;
+  EXPECT_EQ(parse.options->command_name, "CM_LOAD_MARKER");
+  EXPECT_FALSE(ParseCommandLine({"host", "marker", "get"}).error.empty());
+}
+
+}  // namespace
+}  // namespace velmor::player
