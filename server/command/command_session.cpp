@@ -56,7 +56,9 @@ void CommandServer::WaitForWork(bool connected) {
     if (!ready) client_.WaitReadable(kConnectedPassMs);
     return;
   }
-  if (listener_.IsOpen()) {
+  // The listener is opened (under the lock) before the listening flag is
+  // set, so only a listening server's socket is waited on here.
+  if (listening_) {
     listener_.WaitReadable(kWaitingPassMs);
   } else {
     session_thread_.SleepUnlessStopped(kWaitingPassMs);

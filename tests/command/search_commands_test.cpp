@@ -329,5 +329,39 @@ TEST_F(SearchCommandsTest, TheWordListIsSavedWhenThePlayerLeaves) {
   }));
 }
 
+TEST_F(SearchCommandsTest, ALargeSearchCountsCorrectlyWhilePolledEvery10ms) {
+  // 20,000 files in 200 folders, made without flushing each one.
+  constexpr int kFolders = 200;
+  constexpr int kFiles = 20000;
+  for (int f = 0; f < kFolders; ++f) {
+    const std::string folder = Media("f" + std::to_string(f));
+    ASSERT_TRUE(EnsureFolder(folder));
+    for (int i = f; i < kFiles; i += kFolders) {
+      platform::File file;
+      ASSERT_TRUE(
+          file.Open(folder + "/clip " + std::to_string(i) + ".mp4", platform::File::Mode::kCreate));
+    }
+  }
+  Targets({Media()});
+  Start();
+  ASSERT_TRUE(Run("CM_SEARCH_FILE", {"clip", "1"}).ok);
+  int64_t previous = 0;
+  const uint32_t start = platform::TickCount();
+  for (;;) {
+    const bool finished = Run("CM_SEARCH_ISFINISHED").slots.at(0).value == 1;
+    const int64_t count = ResultCount();
+    EXPECT_GE(count, previous) << "results only grow while the job runs";
+    EXPECT_LE(count, kFiles);
+    previous = count;
+    if (finished) break;
+    ASSERT_LT(platform::TickDiff(platform::TickCount(), start), 120000) << "the search never ended";
+    platform::SleepMs(10);
+  }
+  EXPECT_EQ(ResultCount(), kFiles);
+  // Reading results while nothing runs gives whole texts.
+  const Answer last = Run("CM_SEARCH_GETPATH", {std::to_string(kFiles - 32), "32"});
+  EXPECT_EQ(last.slots.size(), 32u);
+}
+
 }  // namespace
 }  // namespace velmor
