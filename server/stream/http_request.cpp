@@ -38,13 +38,13 @@ std::optional<int64_t> LeadingNumber(std::string_view text) {
 std::optional<ByteRange> ParseRange(std::string_view value) {
   const size_t bytes = value.find("bytes=");
   if (bytes == std::string_view::npos) return std::nullopt;
-  std::string_view spec = value.substr(bytes + 6);
-  while (!spec.empty() && spec.front() == ' ') spec.remove_prefix(1);
-  if (!spec.empty() && spec.front() == '-') {
-    const auto length = LeadingNumber(spec.substr(1));
+  std::string_view range_text = value.substr(bytes + 6);
+  while (!range_text.empty() && range_text.front() == ' ') range_text.remove_prefix(1);
+  if (!range_text.empty() && range_text.front() == '-') {
+    const auto length = LeadingNumber(range_text.substr(1));
     return length ? std::optional(ByteRange::Suffix(*length)) : std::nullopt;
   }
-  const auto start = LeadingNumber(spec);
+  const auto start = LeadingNumber(range_text);
   return start ? std::optional(ByteRange::From(*start)) : std::nullopt;
 }
 
