@@ -14,69 +14,27 @@
 #include "platform/ini_store.h"
 #include "player_client.h"
 #include "remote/mouse_remote.h"
+#include "running_server.h"
 #include "test_support.h"
 
 namespace velmor {
 namespace {
 
-constexpr uint32_t kWaitMs = 10000;
+using Answer = test::CommandAnswer;
 
-struct Answer {
-  bool ok = false;
-  int64_t code = 0;
-  std::vector<player::ResultSlot> slots;
-};
-
-class CommandSetTest : public ::testing::Test {
+class CommandSetTest : public test::RunningServerTest {
  protected:
   void SetUp() override {
-    SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    Config().iPortServer = 0;
-    Config().iPortHttp = 0;
+    RunningServerTest::SetUp();
     Config().iServerLog = 1;
   }
 
   void Start() {
-    runtime_.Start();
-    std::string error;
-    ASSERT_TRUE(client_.Connect(platform::Ipv4Address::Loopback(),
-                                runtime_.command_server()->port(), kWaitMs, &error))
-        << error;
-    client_.set_timeout_ms(kWaitMs);
-    ASSERT_TRUE(client_.Handshake({}).Admitted());
+    StartServer();
     Consume();
   }
 
-  Answer Run(const std::string& name, std::vector<std::string> fields = {}) {
-    const player::Reply reply = client_.ExchangeCommand({name, std::move(fields)});
-    Answer answer;
-    EXPECT_TRUE(reply.complete()) << reply.error;
-    if (reply.results.empty()) return answer;
-    answer.ok = reply.results.back().ok;
-    answer.code = reply.results.back().code;
-    for (const player::Chunk& chunk : reply.chunks) {
-      if (chunk.code != "RTMS") continue;
-      const auto slot = player::DecodeResultSlot(chunk.payload, nullptr);
-      EXPECT_TRUE(slot.has_value());
-      if (slot) answer.slots.push_back(*slot);
-    }
-    return answer;
-  }
-
-  // One turn of the host's event consumer; gives the events it showed.
-  std::vector<StatusEvent> Consume() {
-    std::vector<StatusEvent> shown;
-    while (!runtime_.ConsumeStatusEvent([&](const StatusEvent& e) { shown.push_back(e); })) {
-    }
-    return shown;
-  }
-
   std::string Log() { return test::ReadFileOrEmpty(ServerLog::DefaultPath()); }
-
-  test::TempFolder home_;
-  ServerRuntime runtime_;
-  player::PlayerClient client_;
 };
 
 TEST_F(CommandSetTest, UnknownCommandsAreRefusedWithoutSlots) {

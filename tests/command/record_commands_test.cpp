@@ -15,50 +15,20 @@
 #include "library/list_file.h"
 #include "platform/file_system.h"
 #include "player_client.h"
+#include "running_server.h"
 #include "test_support.h"
 
 namespace velmor {
 namespace {
 
-constexpr uint32_t kWaitMs = 10000;
+using Answer = test::CommandAnswer;
 
-struct Answer {
-  bool ok = false;
-  int64_t code = 0;
-  std::string message;
-  std::vector<player::ResultSlot> slots;
-};
-
-class RecordCommandsTest : public ::testing::Test {
+class RecordCommandsTest : public test::RunningServerTest {
  protected:
   void SetUp() override {
-    SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    Config().iPortServer = 0;
-    Config().iPortHttp = 0;
+    RunningServerTest::SetUp();
     root_ = WithForwardSlashes(media_.path());
-    runtime_.Start();
-    std::string error;
-    ASSERT_TRUE(client_.Connect(platform::Ipv4Address::Loopback(),
-                                runtime_.command_server()->port(), kWaitMs, &error));
-    client_.set_timeout_ms(kWaitMs);
-    ASSERT_TRUE(client_.Handshake({}).Admitted());
-  }
-
-  Answer Run(const std::string& name, std::vector<std::string> fields = {}) {
-    const player::Reply reply = client_.ExchangeCommand({name, std::move(fields)});
-    Answer answer;
-    EXPECT_TRUE(reply.complete()) << reply.error;
-    if (reply.results.empty()) return answer;
-    answer.ok = reply.results.back().ok;
-    answer.code = reply.results.back().code;
-    answer.message = reply.results.back().message;
-    for (const player::Chunk& chunk : reply.chunks) {
-      if (chunk.code != "RTMS") continue;
-      if (auto slot = player::DecodeResultSlot(chunk.payload, nullptr))
-        answer.slots.push_back(*slot);
-    }
-    return answer;
+    StartServer();
   }
 
   int64_t IdOf(const std::string& path) {
@@ -69,11 +39,8 @@ class RecordCommandsTest : public ::testing::Test {
 
   DataTable::Locked Table() { return runtime_.command_server()->data_table()->Lock(); }
 
-  test::TempFolder home_;
   test::TempFolder media_;
   std::string root_;
-  ServerRuntime runtime_;
-  player::PlayerClient client_;
 };
 
 TEST_F(RecordCommandsTest, FileIdsAreCreatedOnceAndKept) {

@@ -1,0 +1,81 @@
+// A server running in process, with its home in a temporary folder and a
+// player client admitted to it: the base of the end-to-end tests of the
+// command port.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "command/command_server.h"
+#include "core/config.h"
+#include "core/paths.h"
+#include "core/server_runtime.h"
+#include "player_client.h"
+#include "test_support.h"
+
+namespace velmor::test {
+
+inline constexpr uint32_t kServerWaitMs = 10000;
+
+// One command's answer: its result line and result slots.
+struct CommandAnswer {
+  bool ok = false;
+  int64_t code = 0;
+  std::string message;
+  std::vector<player::ResultSlot> slots;
+};
+
+class RunningServerTest : public ::testing::Test {
+ protected:
+  // The settings' defaults in a fresh home, with any free ports.
+  void SetUp() override {
+    SetProgramFolder(home_.path());
+    ASSERT_TRUE(LoadConfig());
+    Config().iPortServer = 0;
+    Config().iPortHttp = 0;
+  }
+
+  // Starts the servers and admits the client.
+  void StartServer() {
+    runtime_.Start();
+    std::string error;
+    ASSERT_TRUE(client_.Connect(platform::Ipv4Address::Loopback(),
+                                runtime_.command_server()->port(), kServerWaitMs, &error))
+        << error;
+    client_.set_timeout_ms(kServerWaitMs);
+    ASSERT_TRUE(client_.Handshake({}).Admitted());
+  }
+
+  CommandAnswer Run(const std::string& name, std::vector<std::string> fields = {}) {
+    const player::Reply reply = client_.ExchangeCommand({name, std::move(fields)});
+    CommandAnswer answer;
+    EXPECT_TRUE(reply.complete()) << reply.error;
+    if (reply.results.empty()) return answer;
+    answer.ok = reply.results.back().ok;
+    answer.code = reply.results.back().code;
+    answer.message = reply.results.back().message;
+    for (const player::Chunk& chunk : reply.chunks) {
+      if (chunk.code != "RTMS") continue;
+      const auto slot = player::DecodeResultSlot(chunk.payload, nullptr);
+      EXPECT_TRUE(slot.has_value());
+      if (slot) answer.slots.push_back(*slot);
+    }
+    return answer;
+  }
+
+  // One turn of the host's event consumer; the events it showed.
+  std::vector<StatusEvent> Consume() {
+    std::vector<StatusEvent> shown;
+    while (!runtime_.ConsumeStatusEvent([&](const StatusEvent& e) { shown.push_back(e); })) {
+    }
+    return shown;
+  }
+
+  TempFolder home_;
+  ServerRuntime runtime_;
+  player::PlayerClient client_;
+};
+
+}  // namespace velmor::test
