@@ -25,6 +25,12 @@ struct CommandAnswer {
   int64_t code = 0;
   std::string message;
   std::vector<player::ResultSlot> slots;
+
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& slot : slots) texts.push_back(slot.text);
+    return texts;
+  }
 };
 
 class RunningServerTest : public ::testing::Test {

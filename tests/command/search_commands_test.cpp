@@ -18,6 +18,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "player_client.h"
+#include "running_server.h"
 #include "test_support.h"
 
 namespace velmor {
@@ -28,15 +29,7 @@ constexpr char kBom[] = "\xEF\xBB\xBF";
 // The item word of a found file: kind 1 (bits 24-27), media type (20-23).
 constexpr int64_t kVideoFileWord = (1 << 24) | (1 << 20);
 
-struct Answer {
-  bool ok = false;
-  std::vector<player::ResultSlot> slots;
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const auto& slot : slots) texts.push_back(slot.text);
-    return texts;
-  }
-};
+using Answer = test::CommandAnswer;
 
 bool WaitUntil(const std::function<bool()>& done) {
   const uint32_t start = platform::TickCount();
@@ -49,39 +42,9 @@ bool WaitUntil(const std::function<bool()>& done) {
   return true;
 }
 
-class SearchCommandsTest : public ::testing::Test {
+class SearchCommandsTest : public test::RunningServerTest {
  protected:
-  void SetUp() override {
-    SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    Config().iPortServer = 0;
-    Config().iPortHttp = 0;
-  }
-
-  void Start() {
-    runtime_.Start();
-    std::string error;
-    ASSERT_TRUE(client_.Connect(platform::Ipv4Address::Loopback(),
-                                runtime_.command_server()->port(), kWaitMs, &error))
-        << error;
-    client_.set_timeout_ms(kWaitMs);
-    ASSERT_TRUE(client_.Handshake({}).Admitted());
-  }
-
-  Answer Run(const std::string& name, std::vector<std::string> fields = {}) {
-    const player::Reply reply = client_.ExchangeCommand({name, std::move(fields)});
-    Answer answer;
-    EXPECT_TRUE(reply.complete()) << reply.error;
-    if (reply.results.empty()) return answer;
-    answer.ok = reply.results.back().ok;
-    for (const player::Chunk& chunk : reply.chunks) {
-      if (chunk.code != "RTMS") continue;
-      const auto slot = player::DecodeResultSlot(chunk.payload, nullptr);
-      EXPECT_TRUE(slot.has_value());
-      if (slot) answer.slots.push_back(*slot);
-    }
-    return answer;
-  }
+  void Start() { StartServer(); }
 
   // Polls as the player does until the job has finished.
   void WaitForTheJob() {
@@ -105,10 +68,7 @@ class SearchCommandsTest : public ::testing::Test {
   }
   DataTable& Table() { return *runtime_.command_server()->data_table(); }
 
-  test::TempFolder home_;
   test::TempFolder media_;
-  ServerRuntime runtime_;
-  player::PlayerClient client_;
 };
 
 TEST_F(SearchCommandsTest, PollingBeforeAnyJobIsRefused) {

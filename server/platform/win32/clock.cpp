@@ -10,37 +10,37 @@ uint32_t TickCount() { return timeGetTime(); }
 
 void SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
 
+namespace {
+
+LocalTime LocalTimeOf(const SYSTEMTIME& parts) {
+  LocalTime result;
+  result.year = parts.wYear;
+  result.month = parts.wMonth;
+  result.day = parts.wDay;
+  result.hour = parts.wHour;
+  result.minute = parts.wMinute;
+  result.second = parts.wSecond;
+  result.millisecond = parts.wMilliseconds;
+  return result;
+}
+
+}  // namespace
+
 LocalTime CurrentLocalTime() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  LocalTime result;
-  result.year = now.wYear;
-  result.month = now.wMonth;
-  result.day = now.wDay;
-  result.hour = now.wHour;
-  result.minute = now.wMinute;
-  result.second = now.wSecond;
-  result.millisecond = now.wMilliseconds;
-  return result;
+  return LocalTimeOf(now);
 }
 
 LocalTime LocalTimeOfFileTime(uint64_t file_time) {
   FILETIME utc{static_cast<DWORD>(file_time), static_cast<DWORD>(file_time >> 32)};
   SYSTEMTIME utc_parts{};
   SYSTEMTIME local{};
-  LocalTime result;
   if (!FileTimeToSystemTime(&utc, &utc_parts) ||
       !SystemTimeToTzSpecificLocalTime(nullptr, &utc_parts, &local)) {
-    return result;
+    return LocalTime();
   }
-  result.year = local.wYear;
-  result.month = local.wMonth;
-  result.day = local.wDay;
-  result.hour = local.wHour;
-  result.minute = local.wMinute;
-  result.second = local.wSecond;
-  result.millisecond = local.wMilliseconds;
-  return result;
+  return LocalTimeOf(local);
 }
 
 uint64_t FileTimeOfLocalTime(const LocalTime& local) {
