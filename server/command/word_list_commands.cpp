@@ -48,9 +48,14 @@ int CommandWordListSave(CommandServer& server, const CommandRequest&, CommandRep
   return words != nullptr ? words->Save() : 0;
 }
 
+// A fresh server has no word list file yet and the player expects no error
+// from a load: a file that is missing or unreadable leaves the list as it is
+// and the load still succeeds. A failed save is reported.
 int CommandWordListLoad(CommandServer& server, const CommandRequest&, CommandReply*) {
   WordList* words = server.word_list();
-  return words != nullptr ? words->Load() : 0;
+  if (words == nullptr) return 0;
+  words->Load();
+  return 1;
 }
 
 int CommandWordListIsUpdate(CommandServer& server, const CommandRequest&, CommandReply* reply) {

@@ -7,7 +7,6 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kRecordMark = "#dat";
-constexpr std::string_view kVersionMark = "#ver";
 constexpr int kFieldCount = 6;
 
 // The next field from *pos on; false when its quotes are missing or open.
@@ -100,12 +99,20 @@ void AppendNumberField(int64_t value, size_t width, bool hex, std::string* out) 
   out->push_back('"');
 }
 
-// Lines other than records that the file may hold without harm.
-bool IsHarmlessLine(std::string_view line) {
-  return line.empty() || line.substr(0, kVersionMark.size()) == kVersionMark;
+// A line that is not a record is a note of the user's and is ignored,
+// unless it may hold a record the reader cannot take: text in another
+// encoding (UTF-16 puts a zero byte beside every ASCII character) or a
+// record mark moved from the start of its line.
+bool MayHideRecord(std::string_view line) {
+  return line.find('\0') != std::string_view::npos ||
+         line.find(kRecordMark) != std::string_view::npos;
 }
 
 void ReadLine(std::string_view line, TableText* table) {
+  if (line.substr(0, kRecordMark.size()) != kRecordMark) {
+    if (MayHideRecord(line)) table->damaged = true;
+    return;
+  }
   if (line.size() > kMaxRecordLineBytes) {
     table->damaged = true;
     return;
@@ -113,7 +120,6 @@ void ReadLine(std::string_view line, TableText* table) {
   S_DATATABLE record;
   switch (ParseRecordLine(line, &record)) {
     case RecordLineResult::kNotRecord:
-      if (!IsHarmlessLine(line)) table->damaged = true;
       return;
     case RecordLineResult::kIncomplete:
       table->damaged = true;

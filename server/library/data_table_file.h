@@ -48,10 +48,11 @@ void AppendRecordLine(const S_DATATABLE& record, std::string* out);
 
 struct TableText {
   std::vector<S_DATATABLE> records;  // in file order
-  // The text held something that is not a whole record: a cut "#dat" line,
-  // one without a usable id, an over-long line, or lines of another kind
-  // (another encoding, an editor's notes). Such a file is kept aside before
-  // the table writes over it.
+  // A record the text held was not read whole or was dropped: a cut "#dat"
+  // line, one without a usable id, an over-long one, or one the reader
+  // cannot see (another encoding, a mark not at the start of its line).
+  // Such a file is kept aside before the table writes over it. Other lines,
+  // a user's notes among them, are ignored and are no damage.
   bool damaged = false;
 };
 

@@ -1,9 +1,9 @@
 #include "library/list_scanner.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "core/config.h"
-#include "core/get_token.h"
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "library/channel_root.h"
@@ -14,11 +14,14 @@ namespace {
 
 bool IsListFile(const std::string& path) { return AsciiLower(SplitPath(path).extension) == ".vrl"; }
 
-// "#ch N" names channel N from 1; only folder and list channels are
-// followed, never a VR device.
-bool ChannelLinePath(const std::string& line, std::string* path) {
+constexpr std::string_view kChannelMark = "#ch";
+
+// "#ch N" or "#chN" names channel N from 1; only folder and list channels
+// are followed, never a VR device.
+bool ChannelLinePath(std::string_view line, std::string* path) {
   int number = 0;
-  if (!ParseDecimalInt(TokenAt(line, 2), &number)) return false;
+  if (!ParseDecimalInt(line.substr(kChannelMark.size()), &number)) return false;
+  if (number < 1 || number > kChannelCount) return false;
   ChannelRoot root;
   if (!ResolveChannelRoot(number - 1, &root) || root.type == kChannelVrDevice) return false;
   *path = root.path;
@@ -47,7 +50,7 @@ int ListScanner::ScanListFile(int depth, const std::string& list_file, int once,
       continue;
     }
     std::string path;
-    if (line.rfind("#ch", 0) == 0) {
+    if (line.starts_with(kChannelMark)) {
       if (!ChannelLinePath(line, &path)) continue;
     } else if (line.empty() || line[0] == '#') {
       continue;

@@ -279,6 +279,22 @@ TEST_F(SearchCommandsTest, TheWordListIsReadAtStartAndEditedByThePlayer) {
             std::vector<std::string>{"<id>\"c\",<word>\"edited\""});
 }
 
+TEST_F(SearchCommandsTest, AMissingOrUnreadableWordListLoadsAndOnlyASaveFails) {
+  const std::string file = home_.Join("WordList.txt");
+  test::WriteFileOrFail(file,
+                        std::string(kBom) + "#start\r\n#dat\t\"b\" \"from file\"\r\n#end\r\n");
+  Start();
+  ASSERT_TRUE(platform::DeleteFile(file));
+  EXPECT_TRUE(Run("CM_WORDLIST_LOAD").ok) << "missing";
+  EXPECT_EQ(Run("CM_WORDLIST_GETNUM").slots.at(0).value, 1) << "the list stays as it was";
+  // A folder where the file should be: it can be neither read nor written.
+  ASSERT_TRUE(EnsureFolder(file));
+  EXPECT_TRUE(Run("CM_WORDLIST_LOAD").ok) << "unreadable";
+  ASSERT_TRUE(Run("CM_WORDLIST_ADD", {"a", "new word"}).ok);
+  EXPECT_FALSE(Run("CM_WORDLIST_SAVE").ok);
+  EXPECT_EQ(Run("CM_WORDLIST_GETNUM").slots.at(0).value, 2);
+}
+
 TEST_F(SearchCommandsTest, TheWordListIsSavedWhenThePlayerLeaves) {
   Start();
   ASSERT_TRUE(Run("CM_WORDLIST_ADD", {"id", "kept"}).ok);

@@ -139,11 +139,27 @@ TEST(DataTableFileText, TakesTheUsableRecordsAndNoticesTheRest) {
   EXPECT_EQ(table.records[2].path, "/c") << "the last line needs no line break";
 
   const std::string good = "#dat\t\"20240315_10_000009\"\t\"1\"\t\"2\"\t\"3\"\t\"/ok\"\t\"\"\r\n";
-  const std::string damaged_texts[] = {
+  // A user's notes are ignored: the file is read as whole.
+  const std::string harmless_texts[] = {
+      "# note\r\n",
       "a note of the user\r\n",
+      "#ch 3\r\n",
+      "#" + std::string(kMaxRecordLineBytes, '=') + "\r\n",
+  };
+  for (const std::string& note : harmless_texts) {
+    ReadTableText(good + note + good, &table);
+    EXPECT_FALSE(table.damaged) << note.substr(0, 60);
+    EXPECT_EQ(table.records.size(), 2u) << note.substr(0, 60);
+  }
+
+  // A record cut, without a real id, too long, or not where a reader looks.
+  const std::string cut = "#dat\t\"20240315_10_000008\"\t\"1\"\t\"2\"\t\"3\"\t\"/cut\r\n";
+  const std::string damaged_texts[] = {
+      " " + good,
+      "\xEF\xBB\xBF" + good,
       "#dat\t\"\"\t\"1\"\t\"2\"\t\"3\"\t\"/no-id\"\t\"\"\r\n",
       "#dat\t\"junk\"\t\"1\"\t\"2\"\t\"3\"\t\"/no-id\"\t\"\"\r\n",
-      "#dat\t\"20240315_10_000008\"\t\"1\"\t\"2\"\t\"3\"\t\"/cut\r\n",
+      cut,
       std::string("\0\x01\xFF\xFE#dat\"\"\n", 11),
       "#dat\t\"20240315_10_000007\"\t\"1\"\t\"2\"\t\"3\"\t\"/" +
           std::string(kMaxRecordLineBytes, 'x') + "\"\t\"\"\r\n",
@@ -155,7 +171,7 @@ TEST(DataTableFileText, TakesTheUsableRecordsAndNoticesTheRest) {
     EXPECT_EQ(table.records.front().path, "/ok");
     EXPECT_EQ(table.records.back().path, "/ok");
   }
-  ReadTableText(good + damaged_texts[3], &table);
+  ReadTableText(good + cut, &table);
   ASSERT_EQ(table.records.size(), 2u) << "a cut line with a real id is kept";
   EXPECT_EQ(table.records[1].path, "/cut");
 }

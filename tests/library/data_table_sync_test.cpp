@@ -255,6 +255,24 @@ TEST_F(SyncTest, ADamagedFileGivesItsGoodRecordsAndIsKeptAside) {
   EXPECT_EQ(DamagedCopies(home_.Join("data")).size(), 1u);
 }
 
+TEST_F(SyncTest, AUsersNotesMakeNoCopyWhenReadOrMerged) {
+  const std::string a = DatLine("20240301_10_000000", 20240301090000, 100, 0, "/v/a.mp4");
+  WriteTable("# note\r\n" + a + "my own list of films\r\n");
+  auto table = OpenTable();
+  EXPECT_EQ(table->Lock().record_count(), 1u);
+  table->Lock().CreateRecord("/v/b.mp4", 30);
+  ASSERT_TRUE(table->Save());
+  EXPECT_EQ(PathsInFileOrder(FileText()), (std::vector<std::string>{"/v/b.mp4", "/v/a.mp4"}));
+
+  WriteTableLater(a + "# another note\r\n");
+  Advance(DataTable::kTickPeriodMs);
+  table->Tick();
+  EXPECT_EQ(table->Lock().record_count(), 1u) << "merged";
+  table->Lock().Touch(nullptr);
+  ASSERT_TRUE(table->Save());
+  EXPECT_TRUE(DamagedCopies(home_.Join("data")).empty());
+}
+
 TEST_F(SyncTest, AFileInAnotherEncodingIsNotLostToAnEmptyTable) {
   std::string utf16 = "\xFF\xFE";
   for (const char c :

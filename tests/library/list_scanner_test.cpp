@@ -112,10 +112,23 @@ TEST_F(ListScannerTest, NestedListsAreFollowedButNeverInACycle) {
 TEST_F(ListScannerTest, ChannelLinesFollowFolderAndListChannelsOnly) {
   Config().channel[2] = {kChannelPcFolder, media_.Join("b")};
   Config().channel[3] = {kChannelVrDevice, media_.Join("a")};
-  std::vector<std::string> seen;
-  EXPECT_EQ(Scan(List("c.vrl", "#ch 3\n#ch 4\n#ch 99\n"), &seen), 1);
-  EXPECT_EQ(seen, (std::vector<std::string>{"line-folder:" + root_ + "/b",
-                                            "file:" + root_ + "/b/three.jpg"}));
+  const std::vector<std::string> channel_3 = {"line-folder:" + root_ + "/b",
+                                              "file:" + root_ + "/b/three.jpg"};
+  // The number follows "#ch" with or without blanks.
+  const struct {
+    std::string text;
+    std::vector<std::string> seen;
+  } cases[] = {
+      {"#ch 3\n#ch 4\n#ch 99\n", channel_3},
+      {"#ch3\r\n#ch4\r\n", channel_3},
+      {"#ch\t3\n", channel_3},
+      {"#ch 0\n#ch -2147483648\n#ch\n#chx 3\n", {}},
+  };
+  for (const auto& list : cases) {
+    std::vector<std::string> seen;
+    EXPECT_EQ(Scan(List("c.vrl", list.text), &seen), 1) << list.text;
+    EXPECT_EQ(seen, list.seen) << list.text;
+  }
 }
 
 TEST_F(ListScannerTest, ACallbackStopsEverythingAndEndStopsTheList) {
