@@ -56,6 +56,10 @@ class Socket {
   SocketError Accept(Socket* client, Ipv4Address* peer);
   // A blocking connect, for the client tool and tests.
   bool ConnectTcp(const Ipv4Address& address, uint16_t port, uint32_t timeout_ms);
+  // The same from a chosen local address (0.0.0.0: any), so that a second
+  // loopback address such as 127.0.0.2 can play another machine.
+  bool ConnectTcpFrom(const Ipv4Address& local, const Ipv4Address& address, uint16_t port,
+                      uint32_t timeout_ms);
 
   bool OpenUdp();
   // A blocking UDP socket bound to every local address on the port (0: any

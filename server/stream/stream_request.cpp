@@ -40,10 +40,15 @@ void StreamServer::RefuseTooLong(StreamConnection* connection) {
   connection->socket.Send(refusal.data(), refusal.size(), &error);
 }
 
+// True when the connection left the pending list (moved into its slot, or
+// refused for a header block too long).
 bool StreamServer::TakePendingRequests(size_t index) {
   StreamConnection& connection = *pending_[index];
   std::string block;
   for (;;) {
+    // The next request waits until the last refusal is out, so a peer that
+    // never reads holds no more than its request buffer.
+    if (connection.HasHeaderToSend()) return false;
     switch (connection.requests.TakeRequest(&block)) {
       case RequestBuffer::Next::kNeedMore:
         return false;
@@ -58,8 +63,15 @@ bool StreamServer::TakePendingRequests(size_t index) {
     if (!request) continue;  // not a GET: dropped, as a request naming no slot
     const RequestTarget target = SplitRequestTarget(request->target);
     if (target.stream < 0 || target.stream >= static_cast<int>(slots_.size())) continue;
+    // Checked before the move: a refused request must not cut the stream
+    // that runs on the slot it names. The connection stays open, pending.
+    std::optional<std::string> path = AdmittedPath(connection.peer, target.path);
+    if (!path) {
+      connection.QueueHeader(NotFoundHeader());
+      continue;
+    }
     MoveIntoSlot(index, target.stream);
-    Answer(target.stream, target.path, request->range);
+    Answer(target.stream, path, request->range);
     return true;
   }
 }
@@ -91,18 +103,19 @@ bool StreamServer::TakeSlotRequests(int number) {
     if (!request) continue;
     // The connection stays on its slot; a repeated "?stream=N" (as any
     // keep-alive client sends it) is no part of the file name.
-    Answer(number, SplitRequestTarget(request->target).path, request->range);
+    const std::string_view encoded_path = SplitRequestTarget(request->target).path;
+    Answer(number, AdmittedPath(connection.peer, encoded_path), request->range);
   }
 }
 
-void StreamServer::Answer(int number, std::string_view encoded_path,
+// `path` is the admitted file, or nothing for a refused request.
+void StreamServer::Answer(int number, const std::optional<std::string>& path,
                           const std::optional<ByteRange>& range) {
   StreamConnection& connection = *connections_[static_cast<size_t>(number)];
   StreamSlot& slot = *slots_[static_cast<size_t>(number)];
   // A new answer ends the body in flight, whatever it is.
   connection.sending_body = false;
-  const std::optional<std::string> path = DecodeRequestPath(encoded_path);
-  if (!path || !Admitted(connection.peer, *path) || !slot.OpenFile(*path) || slot.file_size() < 0) {
+  if (!path || !slot.OpenFile(*path) || slot.file_size() < 0) {
     connection.QueueHeader(NotFoundHeader());
     return;
   }
@@ -118,15 +131,27 @@ void StreamServer::Answer(int number, std::string_view encoded_path,
   connection.sending_body = true;
 }
 
-// Only the authenticated player's machine gets media files.
-bool StreamServer::Admitted(const platform::Ipv4Address& peer, const std::string& path) const {
+// Only the authenticated player's machine gets media files: the decoded
+// path when it does, nothing when the request is refused.
+std::optional<std::string> StreamServer::AdmittedPath(const platform::Ipv4Address& peer,
+                                                      std::string_view encoded_path) const {
+  if (!AdmitsPeer(peer)) return std::nullopt;
+  std::optional<std::string> path = DecodeRequestPath(encoded_path);
+  if (!path || !IsMediaPath(*path)) return std::nullopt;
+  return path;
+}
+
+bool StreamServer::AdmitsPeer(const platform::Ipv4Address& peer) const {
   if (owner_ == nullptr) return false;
   std::lock_guard<std::recursive_mutex> command_lock(owner_->lock());
   if (!owner_->authenticated()) return false;
   const platform::Ipv4Address player = owner_->peer_ipv4();
-  if (!std::equal(std::begin(peer.bytes), std::end(peer.bytes), std::begin(player.bytes))) {
-    return false;
-  }
+  return std::equal(std::begin(peer.bytes), std::end(peer.bytes), std::begin(player.bytes));
+}
+
+bool StreamServer::IsMediaPath(const std::string& path) const {
+  if (owner_ == nullptr) return false;
+  std::lock_guard<std::recursive_mutex> command_lock(owner_->lock());
   const std::string extension = SplitPath(path).extension;
   return owner_->video_extensions().Contains(extension) ||
          owner_->audio_extensions().Contains(extension) ||

@@ -124,7 +124,12 @@ void StreamServer::PropagateRelease() {
 bool StreamServer::CollectWaits(platform::SocketWaitSet* waits) const {
   // Connections wait in the backlog until the player is authenticated.
   if (owner_ != nullptr && owner_->authenticated()) waits->Add(listener_, true, false);
-  for (const auto& connection : pending_) waits->Add(connection->socket, true, false);
+  // A pending connection whose refusal is not out reads no further requests
+  // once its buffer is full, so only room to send can wake it then.
+  for (const auto& connection : pending_) {
+    waits->Add(connection->socket, connection->requests.free_size() > 0,
+               connection->HasHeaderToSend());
+  }
   bool waiting_for_reader = false;
   for (size_t number = 0; number < connections_.size(); ++number) {
     const StreamConnection& connection = *connections_[number];
@@ -161,8 +166,13 @@ bool StreamServer::PendingStep() {
       continue;
     }
     progress = progress || received == ReceiveResult::kReceived;
-    // True when the connection left the pending list (moved or refused).
     if (TakePendingRequests(index)) {
+      progress = true;
+      continue;
+    }
+    // A refusal (404) goes out on the pending connection itself.
+    if (!SendHeader(&connection, &progress)) {
+      pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(index));
       progress = true;
       continue;
     }

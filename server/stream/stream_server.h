@@ -44,8 +44,9 @@ class StreamServer {
   // More slots would only mean more reader threads and cache memory than
   // any player uses.
   static constexpr int kMaxSlots = 64;
-  // Connections accepted but not yet given a slot by their first GET; the
-  // oldest is closed when another arrives.
+  // Connections accepted but not yet given a slot by an admitted GET (a
+  // refused one stays, as any connection does after a 404); the oldest is
+  // closed when another arrives.
   static constexpr size_t kMaxPending = 8;
 
   StreamServer();   // starts its thread, which idles until a listener runs
@@ -88,8 +89,15 @@ class StreamServer {
   bool TakePendingRequests(size_t index);
   bool TakeSlotRequests(int number);
   void MoveIntoSlot(size_t pending_index, int number);
-  void Answer(int number, std::string_view encoded_path, const std::optional<ByteRange>& range);
-  bool Admitted(const platform::Ipv4Address& peer, const std::string& path) const;
+  void Answer(int number, const std::optional<std::string>& path,
+              const std::optional<ByteRange>& range);
+  std::optional<std::string> AdmittedPath(const platform::Ipv4Address& peer,
+                                          std::string_view encoded_path) const;
+  // The authenticated player's machine, by the address of its command
+  // connection.
+  bool AdmitsPeer(const platform::Ipv4Address& peer) const;
+  // A file of the video, audio or image extension lists.
+  bool IsMediaPath(const std::string& path) const;
   bool SendHeader(StreamConnection* connection, bool* progress);
   bool SendBody(int number, bool* progress);
   void EndConnection(int number);

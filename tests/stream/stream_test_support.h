@@ -77,6 +77,10 @@ class RawHttp {
                const platform::Ipv4Address& address = platform::Ipv4Address::Loopback()) {
     return socket_.ConnectTcp(address, port, kWaitMs);
   }
+  // From another local address: 127.0.0.2 plays a second machine.
+  bool ConnectFrom(const platform::Ipv4Address& local, uint16_t port) {
+    return socket_.ConnectTcpFrom(local, platform::Ipv4Address::Loopback(), port, kWaitMs);
+  }
   bool Send(std::string_view bytes) {
     size_t sent = 0;
     while (sent < bytes.size()) {

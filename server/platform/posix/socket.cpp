@@ -106,6 +106,16 @@ sockaddr_in AnyAddress(uint16_t port) {
   return result;
 }
 
+// An outgoing connection from that local address (any port); 0.0.0.0
+// leaves the choice to the system.
+bool BindLocal(int fd, const Ipv4Address& local) {
+  if (local.bytes[0] == 0 && local.bytes[1] == 0 && local.bytes[2] == 0 && local.bytes[3] == 0) {
+    return true;
+  }
+  const sockaddr_in address = MakeAddress(local, 0);
+  return bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+}
+
 void SetError(SocketError* error, SocketError value) {
   if (error != nullptr) *error = value;
 }
@@ -177,10 +187,19 @@ SocketError Socket::Accept(Socket* client, Ipv4Address* peer) {
 }
 
 bool Socket::ConnectTcp(const Ipv4Address& address, uint16_t port, uint32_t timeout_ms) {
+  return ConnectTcpFrom(Ipv4Address{}, address, port, timeout_ms);
+}
+
+bool Socket::ConnectTcpFrom(const Ipv4Address& local, const Ipv4Address& address, uint16_t port,
+                            uint32_t timeout_ms) {
   Close();
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return false;
   handle_ = fd;
+  if (!BindLocal(fd, local)) {
+    Close();
+    return false;
+  }
   const sockaddr_in target = MakeAddress(address, port);
   if (connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof(target)) != 0) {
     int error = errno;

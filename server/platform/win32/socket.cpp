@@ -49,6 +49,16 @@ sockaddr_in AnyAddress(uint16_t port) {
   return result;
 }
 
+// An outgoing connection from that local address (any port); 0.0.0.0
+// leaves the choice to the system.
+bool BindLocal(SOCKET socket, const Ipv4Address& local) {
+  if (local.bytes[0] == 0 && local.bytes[1] == 0 && local.bytes[2] == 0 && local.bytes[3] == 0) {
+    return true;
+  }
+  const sockaddr_in address = MakeAddress(local, 0);
+  return bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+}
+
 timeval Timeval(uint32_t timeout_ms) {
   timeval result{};
   result.tv_sec = static_cast<long>(timeout_ms / 1000);
@@ -181,11 +191,16 @@ SocketError Socket::Accept(Socket* client, Ipv4Address* peer) {
 }
 
 bool Socket::ConnectTcp(const Ipv4Address& address, uint16_t port, uint32_t timeout_ms) {
+  return ConnectTcpFrom(Ipv4Address{}, address, port, timeout_ms);
+}
+
+bool Socket::ConnectTcpFrom(const Ipv4Address& local, const Ipv4Address& address, uint16_t port,
+                            uint32_t timeout_ms) {
   Close();
   const SOCKET socket = NewSocket(SOCK_STREAM, IPPROTO_TCP);
   if (socket == INVALID_SOCKET) return false;
   handle_ = static_cast<intptr_t>(socket);
-  if (!SetNonBlocking(true)) {
+  if (!BindLocal(socket, local) || !SetNonBlocking(true)) {
     Close();
     return false;
   }
