@@ -7,6 +7,7 @@
 #include "reply_printer.h"
 #include "search_run.h"
 #include "thumbnail_cli.h"
+#include "thumbnail_wait.h"
 
 namespace velmor::player {
 namespace {
@@ -38,6 +39,8 @@ class Arguments {
  public:
   explicit Arguments(const std::vector<std::string>& list) : list_(list) {}
   bool AtEnd() const { return index_ >= list_.size(); }
+  // The next argument without taking it; nullptr at the end.
+  const std::string* Peek() const { return AtEnd() ? nullptr : &list_[index_]; }
   const std::string& Next() { return list_[index_++]; }
   std::vector<std::string> Rest() {
     std::vector<std::string> rest(list_.begin() + static_cast<std::ptrdiff_t>(index_), list_.end());
@@ -150,10 +153,30 @@ bool GetOption(const std::string& name, Arguments* args, CliOptions* options, st
   return true;
 }
 
+// --wait [SECONDS]: a number below the smallest record id that follows is
+// the seconds, anything else is left for the command.
+void WaitOption(Arguments* args, CliOptions* options, std::string* error) {
+  options->wait_seconds = kDefaultThumbnailWaitSeconds;
+  const std::string* next = args->Peek();
+  if (next == nullptr || IsOption(*next)) return;
+  const auto seconds = ParseInteger(*next, 0, kSmallestRecordId - 1);
+  if (!seconds) return;
+  args->Next();
+  if (*seconds > kMaxThumbnailWaitSeconds) {
+    *error = "--wait takes at most " + std::to_string(kMaxThumbnailWaitSeconds) + " seconds";
+    return;
+  }
+  options->wait_seconds = static_cast<uint32_t>(*seconds);
+}
+
 // An option of the current command; false when `name` is not one.
 bool CommandOption(const std::string& name, Arguments* args, CliOptions* options,
                    std::string* error) {
   if (options->command == CliCommand::kChannel) return ChannelOption(name, args, options, error);
+  if (options->command == CliCommand::kThumb && name == "--wait") {
+    WaitOption(args, options, error);
+    return true;
+  }
   if (options->command == CliCommand::kGet) return GetOption(name, args, options, error);
   if (IsThumbnailCommand(options->command)) {
     if (!IsThumbnailOption(options->command, name)) return false;
@@ -452,7 +475,10 @@ int RunThumbnail(const CliOptions& options, PlayerClient* client, std::ostream& 
   const Reply reply = client->ExchangePackets(*packets);
   const int code = RunExchange(reply, out, err);
   if (code == kExitOk && !SaveThumbnails(options, reply, out, err)) return kExitFailure;
-  return code;
+  if (code != kExitOk || !options.wait_seconds || options.command != CliCommand::kThumb) {
+    return code;
+  }
+  return WaitForThumbnails(options, reply, client, out, err);
 }
 
 int RunAdmitted(const CliOptions& options, PlayerClient* client, const HandshakeReply& handshake,
@@ -531,9 +557,12 @@ std::string UsageText() {
          "  find PATH SIZE              find a moved file again (SIZE -1 any, -2 a folder)\n"
          "  getdir PATH [--mode M]      the folder browser: PATH or \"(Computer)\"\n"
          "                              (M 1 subfolders, 2 media tree; default 1)\n"
-         "  thumb ID... [--kind K] [--flags F] [-o DIR]\n"
+         "  thumb ID... [--kind K] [--flags F] [-o DIR] [--wait [SECONDS]]\n"
          "                              fetch record thumbnails (K 1, 2 with priority when\n"
          "                              F has bit 0, 4 without a request); saved as DIR/ID.jpg\n"
+         "                              (DIR is made when missing); --wait: wait up to\n"
+         "                              SECONDS (default 60) for the missing ones the server\n"
+         "                              makes, then fetch them too (exit 1 if any is missing)\n"
          "  thumb-path PATH [-o FILE]   fetch a picture file by its path\n"
          "  upload ID FILE [--info TEXT]\n"
          "                              upload FILE as the record's thumbnail (TEXT: its info,\n"

@@ -73,7 +73,8 @@ struct CliOptions {
   int64_t find_size = -1;
   uint32_t poll_ms = 100;
 
-  // thumb ID... [--kind K] [--flags F] [-o DIR]   (-o uses `output`)
+  // thumb ID... [--kind K] [--flags F] [-o DIR] [--wait [SECONDS]]
+  //                                                (-o uses `output`)
   // thumb-path PATH [-o FILE]                      (uses `path` and `output`)
   // upload ID FILE [--info TEXT]
   std::vector<int64_t> record_ids;
@@ -81,7 +82,17 @@ struct CliOptions {
   int thumbnail_flags = 0;
   std::string upload_file;
   std::string info_text;
+  // --wait: the thumbnails the server is asked to make are waited for this
+  // long in the same session, then fetched again.
+  std::optional<uint32_t> wait_seconds;
 };
+
+// Record ids are (date x 100 + device) x 100,000,000 + counter; listings
+// give items without a record a smaller, temporary id.
+inline constexpr int64_t kSmallestRecordId = 100000000;
+
+inline constexpr uint32_t kDefaultThumbnailWaitSeconds = 60;
+inline constexpr uint32_t kMaxThumbnailWaitSeconds = 86400;
 
 struct CliParse {
   std::optional<CliOptions> options;

@@ -49,6 +49,18 @@ bool RecordId(const std::string& value, int64_t* id, std::string* error) {
   return true;
 }
 
+// Makes the folder and any missing parents. A drive ("C:") or the root
+// counts as there.
+bool MakeFolders(const std::string& folder) {
+  if (folder.empty() || platform::GetPathType(folder) == platform::PathType::kFolder) return true;
+  const size_t separator = folder.find_last_of("/\\");
+  const std::string parent = separator == std::string::npos ? "" : folder.substr(0, separator);
+  const bool parent_is_drive = parent.size() == 2 && parent[1] == ':';
+  if (!parent_is_drive && !MakeFolders(parent)) return false;
+  return platform::CreateFolder(folder) ||
+         platform::GetPathType(folder) == platform::PathType::kFolder;
+}
+
 bool Save(const std::string& path, const std::string& bytes, std::ostream& out, std::ostream& err) {
   if (!platform::WriteFileAtomically(path, bytes)) {
     err << "error: cannot write " << path << '\n';
@@ -166,6 +178,10 @@ bool SaveThumbnails(const CliOptions& options, const Reply& reply, std::ostream&
   const auto thumbnails = CollectThumbnails(reply.chunks, &error);
   if (!thumbnails) {
     err << "error: " << error << '\n';
+    return false;
+  }
+  if (options.command == CliCommand::kThumb && !MakeFolders(options.output)) {
+    err << "error: cannot make the folder " << options.output << '\n';
     return false;
   }
   bool saved = true;

@@ -2,6 +2,7 @@
 // runs against a real server.
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "core/server_runtime.h"
 #include "library/data_table.h"
 #include "test_support.h"
+#include "thumbnail/test_media.h"
 
 namespace velmor::player {
 namespace {
@@ -26,6 +28,26 @@ TEST(ThumbnailCommandLineTest, ReadsTheThumbnailCommands) {
   EXPECT_EQ(thumb.options->thumbnail_kind, 2);
   EXPECT_EQ(thumb.options->thumbnail_flags, 1);
   EXPECT_EQ(thumb.options->output, "out");
+
+  EXPECT_FALSE(thumb.options->wait_seconds);
+
+  // A number after --wait below the smallest record id is its seconds.
+  struct Wait {
+    std::vector<std::string> arguments;
+    uint32_t seconds;
+    std::vector<int64_t> ids;
+  };
+  for (const Wait& wait : std::vector<Wait>{
+           {{"h", "thumb", "--wait", "30", "202612081000000001"}, 30, {202612081000000001}},
+           {{"h", "thumb", "202612081000000001", "--wait"}, 60, {202612081000000001}},
+           {{"h", "thumb", "--wait", "202612081000000001", "-o", "d"}, 60, {202612081000000001}},
+           {{"h", "thumb", "7", "--wait", "-o", "d"}, 60, {7}},
+       }) {
+    const CliParse parse = ParseCommandLine(wait.arguments);
+    ASSERT_TRUE(parse.options) << parse.error;
+    EXPECT_EQ(parse.options->wait_seconds, wait.seconds) << wait.arguments[2];
+    EXPECT_EQ(parse.options->record_ids, wait.ids) << wait.arguments[2];
+  }
 
   const CliParse path = ParseCommandLine({"h", "thumb-path", "/p/a b.jpg", "-o", "x.jpg"});
   ASSERT_TRUE(path.options) << path.error;
@@ -48,6 +70,8 @@ TEST(ThumbnailCommandLineTest, ReadsTheThumbnailCommands) {
            {{"h", "thumb", "1", "--kind", "70000"},
             "--kind needs a number from 0 to 65535, not "
             "\"70000\""},
+           {{"h", "thumb", "1", "--wait", "86401"}, "--wait takes at most 86400 seconds"},
+           {{"h", "thumb-path", "x", "--wait"}, "unknown option \"--wait\""},
            {{"h", "thumb-path"}, "thumb-path needs a path"},
            {{"h", "thumb-path", "a", "b"}, "unexpected argument \"b\""},
            {{"h", "upload", "7"}, "upload needs a record id and a file"},
@@ -116,6 +140,55 @@ TEST_F(ThumbnailCliTest, UploadThenFetchTheSamePictureBack) {
             std::string::npos)
       << printed;
   EXPECT_EQ(PathKind(work_.Join(std::to_string(id + 1) + ".jpg")), kPathAbsent);
+}
+
+// The player's way to a thumbnail that is not there yet: ask, wait in the
+// same session while the server's worker runs ffmpeg, fetch again.
+TEST_F(ThumbnailCliTest, WaitGetsTheThumbnailTheServerMakes) {
+  VELMOR_REQUIRE_MEDIA_TOOLS();
+  const int64_t id = Record(velmor::test::TestMedia::Get().Video20s());  // 320 x 180
+  CliOptions thumb = Options(CliCommand::kThumb);
+  thumb.record_ids = {id};
+  thumb.output = work_.Join("new/thumbs");
+  thumb.wait_seconds = 60;
+  thumb.poll_ms = 20;
+  const std::string saved = thumb.output + "/" + std::to_string(id) + ".jpg";
+
+  // Without "rw.iUseFFMpeg" nothing is being made, and a listing's
+  // temporary id never has a thumbnail: no waiting, exit 1.
+  thumb.record_ids = {id, 5};
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli(thumb, out, err), kExitRefused);
+  for (const std::string& note :
+       {"no thumbnail for " + std::to_string(id) + ", and the server is not making one",
+        std::string("5 is no record id")}) {
+    EXPECT_NE(err.str().find(note), std::string::npos) << err.str();
+  }
+  EXPECT_EQ(err.str().find("waiting"), std::string::npos) << err.str();
+  EXPECT_EQ(PathKind(thumb.output), kPathFolder) << "-o makes the folder";
+  thumb.record_ids = {id};
+
+  Config().iUseFFMpeg = 1;
+  {
+    std::lock_guard<std::recursive_mutex> lock(runtime_.command_server()->lock());
+    runtime_.ApplySettings();
+  }
+  std::ostringstream out2, err2;
+  ASSERT_EQ(RunCli(thumb, out2, err2), kExitOk) << err2.str();
+  const std::string printed = out2.str();
+  EXPECT_NE(printed.find("thumbnail item 0: status 3"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("thumbnail " + std::to_string(id) +
+                         ": made while waiting, info \"<ver>220"
+                         "<make>1"),
+            std::string::npos)
+      << printed;
+  EXPECT_NE(printed.find("bytes to " + saved), std::string::npos) << printed;
+  const std::string picture = velmor::test::ReadFileOrEmpty(saved);
+  EXPECT_TRUE(velmor::test::StartsLikeJpeg(picture));
+  const velmor::test::DecodedPicture decoded = velmor::test::DecodePicture(picture);
+  EXPECT_EQ(decoded.codec, "mjpeg");
+  EXPECT_EQ(decoded.width, 426);  // the short side 240, the aspect kept
+  EXPECT_EQ(decoded.height, 240);
 }
 
 TEST_F(ThumbnailCliTest, ThumbPathSavesThePictureAndUploadNeedsItsFile) {
