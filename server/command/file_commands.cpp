@@ -103,8 +103,10 @@ int CommandCopyTimestamp(CommandServer&, const CommandRequest& request, CommandR
       !platform::GetFileInfo(request.Text(2), &source)) {
     return 0;
   }
-  // A host that cannot set creation times still copies the write time.
-  return platform::SetFileTimes(request.Text(1), source.creation_time, source.write_time) ? 1 : 0;
+  // POSIX cannot set a creation time: there only the access and write
+  // times are copied.
+  const platform::FileTimes times{source.creation_time, source.access_time, source.write_time};
+  return platform::SetFileTimes(request.Text(1), times) ? 1 : 0;
 }
 
 }  // namespace velmor

@@ -17,8 +17,11 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // argv[0] is the program's path. Standard input reads nothing; standard
-  // error is discarded.
-  bool Start(const std::vector<std::string>& argv);
+  // error is discarded. The child runs in the working folder, or in ours
+  // when none is given; a relative program path or working folder is taken
+  // from our current folder, never from the child's. A working folder that
+  // does not exist fails the start.
+  bool Start(const std::vector<std::string>& argv, const std::string& working_folder = {});
 
   // Bytes read into the buffer; 0 at the end of the output; -1 when nothing
   // arrived within the time-out or on error.

@@ -27,6 +27,7 @@ struct FileInfo {
   bool is_folder = false;
   int64_t size = 0;  // bytes; 0 for folders
   FileTime write_time = 0;
+  FileTime access_time = 0;
   FileTime creation_time = 0;  // on hosts without one: the status change time
   // Hidden or system (Windows' attributes); on POSIX a name beginning with
   // '.', the convention that hides it there.
@@ -44,8 +45,18 @@ bool GetFileInfo(const std::string& path, FileInfo* info);
 // Every entry of a folder except "." and "..", in the order the host gives.
 bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries);
 
-// Sets the times given as non-zero. A host that cannot set a creation time
-// keeps the old one and still succeeds when the write time was set.
+// The three times a file has; where times are set, 0 means "leave it".
+struct FileTimes {
+  FileTime creation = 0;
+  FileTime access = 0;
+  FileTime write = 0;
+};
+
+// Sets the times given as non-zero. POSIX keeps no creation time that can be
+// set: there the old one stays, and the call succeeds when the access and
+// write times were set.
+bool SetFileTimes(const std::string& path, const FileTimes& times);
+// The creation and write times; the access time stays.
 bool SetFileTimes(const std::string& path, FileTime creation_time, FileTime write_time);
 // True when SetFileTimes can change a file's creation time on this host.
 bool CanSetCreationTime();

@@ -21,4 +21,8 @@ int64_t UnixMicrosecondsFromFileTime(FileTime time) {
   return static_cast<int64_t>(time / 10) - static_cast<int64_t>(kUnixEpochAsFileTime / 10);
 }
 
+bool SetFileTimes(const std::string& path, FileTime creation_time, FileTime write_time) {
+  return SetFileTimes(path, FileTimes{creation_time, 0, write_time});
+}
+
 }  // namespace velmor::platform

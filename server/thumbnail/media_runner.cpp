@@ -59,7 +59,7 @@ uint32_t ElapsedMs(uint32_t start) {
 }  // namespace
 
 MediaPrograms MediaProgramsIn(const std::string& folder) {
-  return {ProgramIn(folder, "ffmpeg"), ProgramIn(folder, "ffprobe")};
+  return {ProgramIn(folder, "ffmpeg"), ProgramIn(folder, "ffprobe"), folder};
 }
 
 const char* RunStatusName(RunStatus status) {
@@ -133,7 +133,7 @@ RunStatus MediaRunner::Run(const std::vector<std::string>& arguments, size_t max
   output->clear();
   if (!Running()) return RunStatus::kStopped;
   platform::ChildProcess child;
-  if (!child.Start(arguments)) return RunStatus::kNotStarted;
+  if (!child.Start(arguments, settings_.programs.folder)) return RunStatus::kNotStarted;
   const uint32_t start = platform::TickCount();
   char buffer[16384];
   for (;;) {

@@ -1,6 +1,6 @@
-// Runs ffprobe and ffmpeg as hidden child processes and reads what they
-// write to their standard output: ffprobe's stream report, or the JPEG that
-// ffmpeg encodes at thumbnail size.
+// Runs ffprobe and ffmpeg as hidden child processes in the ffmpeg folder and
+// reads what they write to their standard output: ffprobe's stream report, or
+// the JPEG that ffmpeg encodes at thumbnail size.
 //
 // The programs get an argument vector, never a shell line, and every media
 // path goes in as a "file:" URL, so no file name can be taken for an
@@ -23,11 +23,14 @@ namespace velmor {
 struct MediaPrograms {
   std::string ffmpeg;
   std::string ffprobe;
+  // The ffmpeg folder, where both run (their current folder); none: the
+  // server's own. Optional, so two programs alone still make a value.
+  std::string folder{};
 };
 
-// The programs in the ffmpeg folder: "ffmpeg.exe" and "ffprobe.exe" on
-// Windows. On other hosts the names have no ".exe", and a program the
-// folder does not hold is looked for on PATH.
+// The programs in the ffmpeg folder, which is also where they run:
+// "ffmpeg.exe" and "ffprobe.exe" on Windows. On other hosts the names have
+// no ".exe", and a program the folder does not hold is looked for on PATH.
 MediaPrograms MediaProgramsIn(const std::string& folder);
 
 enum class RunStatus {

@@ -50,6 +50,7 @@ ThumbnailManager::Settings ThumbnailManager::SettingsFor(void* owner,
   const MediaPrograms programs = MediaProgramsIn(ffmpeg_folder);
   settings.ffmpeg_program = programs.ffmpeg;
   settings.ffprobe_program = programs.ffprobe;
+  settings.ffmpeg_folder = programs.folder;
   settings.enabled = true;
   return settings;
 }

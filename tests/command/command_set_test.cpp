@@ -102,15 +102,26 @@ TEST_F(CommandSetTest, MoveFileRefusesOtherExtensionsAndMovesIntoNewFolders) {
   EXPECT_NE(Log().find("msg=\"同じファイルが存在する、アクセス権が無い等\""), std::string::npos);
 }
 
-TEST_F(CommandSetTest, CopyTimestampCopiesTheWriteTime) {
+TEST_F(CommandSetTest, CopyTimestampCopiesTheFileTimes) {
   Start();
   test::WriteFileOrFail(home_.Join("source.mp4"), "s");
   test::WriteFileOrFail(home_.Join("target.mp4"), "t");
-  const platform::FileTime old_time = platform::FileTimeFromUnixMicroseconds(1500000000000000);
-  ASSERT_TRUE(platform::SetFileTimes(home_.Join("source.mp4"), 0, old_time));
+  platform::FileTimes old_times;
+  old_times.creation = platform::FileTimeFromUnixMicroseconds(1400000000000000);
+  old_times.access = platform::FileTimeFromUnixMicroseconds(1600000000000000);
+  old_times.write = platform::FileTimeFromUnixMicroseconds(1500000000000000);
+  ASSERT_TRUE(platform::SetFileTimes(home_.Join("source.mp4"), old_times));
   EXPECT_TRUE(Run("CM_COPYTIMESTAMP", {home_.Join("target.mp4"), home_.Join("source.mp4")}).ok);
-  EXPECT_EQ(GetFileWriteTime(home_.Join("target.mp4")), old_time);
+  platform::FileInfo target;
+  ASSERT_TRUE(platform::GetFileInfo(home_.Join("target.mp4"), &target));
+  EXPECT_EQ(target.write_time, old_times.write);
+  EXPECT_EQ(target.access_time, old_times.access);
+  // POSIX keeps no creation time that can be set.
+  if (platform::CanSetCreationTime()) {
+    EXPECT_EQ(target.creation_time, old_times.creation);
+  }
   EXPECT_FALSE(Run("CM_COPYTIMESTAMP", {home_.Join("target.mp4"), home_.Join("none.mp4")}).ok);
+  EXPECT_FALSE(Run("CM_COPYTIMESTAMP", {home_.Join("none.mp4"), home_.Join("source.mp4")}).ok);
 }
 
 TEST_F(CommandSetTest, PlayerSettingsValuesNeedTheRwPrefix) {

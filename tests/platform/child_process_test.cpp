@@ -57,9 +57,10 @@ TEST(ChildProcessTest, MissingProgramFailsToStart) {
 }
 
 #ifndef _WIN32
-std::string RunForOutput(const std::vector<std::string>& argv, int* exit_code) {
+std::string RunForOutput(const std::vector<std::string>& argv, int* exit_code,
+                         const std::string& working_folder = {}) {
   ChildProcess child;
-  EXPECT_TRUE(child.Start(argv)) << argv[0];
+  EXPECT_TRUE(child.Start(argv, working_folder)) << argv[0];
   std::string output;
   EXPECT_TRUE(child.ReadAllOutput(&output, 60000));
   EXPECT_TRUE(child.Wait(60000, exit_code));
@@ -124,6 +125,31 @@ TEST(ChildProcessTest, TimesOutAndKills) {
   // A second run with the same object, and the destructor ends it.
   ASSERT_TRUE(child.Start({"/bin/sleep", "30"}));
   EXPECT_TRUE(child.IsRunning());
+}
+
+// An absolute path as one relative to our current folder ("../../bin/pwd").
+std::string RelativeToCurrent(const std::string& absolute) {
+  std::string up;
+  for (char c : CurrentFolder()) {
+    if (c == '/') up += "../";
+  }
+  return up + absolute.substr(1);
+}
+
+TEST(ChildProcessTest, RunsInTheWorkingFolder) {
+  test::TempFolder temp;
+  const std::string folder = temp.Join("work folder");
+  ASSERT_TRUE(CreateFolder(folder));
+  int exit_code = -1;
+  EXPECT_EQ(RunForOutput({"/bin/pwd"}, &exit_code, folder), folder + "\n");
+  EXPECT_EQ(RunForOutput({"/bin/pwd"}, &exit_code), CurrentFolder() + "\n") << "none: ours";
+  // A relative program path is found from our folder, not the child's.
+  const std::string relative = RelativeToCurrent("/bin/pwd");
+  ASSERT_EQ(relative.front(), '.');
+  EXPECT_EQ(RunForOutput({relative}, &exit_code, folder), folder + "\n");
+
+  ChildProcess child;
+  EXPECT_FALSE(child.Start({"/bin/pwd"}, temp.Join("missing")));
 }
 
 TEST(ChildProcessTest, IsRunningDoesNotSwallowTheExitCode) {

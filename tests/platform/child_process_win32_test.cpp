@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "platform/child_process.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "test_support.h"
 
 namespace velmor::platform {
 namespace {
@@ -39,9 +41,10 @@ std::string Between(const std::string& output, const std::string& begin, const s
   return output.substr(start + begin.size(), stop - start - begin.size());
 }
 
-std::string RunForOutput(const std::vector<std::string>& argv, int* exit_code) {
+std::string RunForOutput(const std::vector<std::string>& argv, int* exit_code,
+                         const std::string& working_folder = {}) {
   ChildProcess child;
-  EXPECT_TRUE(child.Start(argv)) << argv[0];
+  EXPECT_TRUE(child.Start(argv, working_folder)) << argv[0];
   std::string output;
   EXPECT_TRUE(child.ReadAllOutput(&output, 120000));
   EXPECT_TRUE(child.Wait(120000, exit_code));
@@ -84,6 +87,12 @@ TEST(ChildHelper, DISABLED_ExitsWithSeven) {
 }
 
 TEST(ChildHelper, DISABLED_Sleeps) { SleepMs(60000); }
+
+// Where it runs, and whether it has a console (a code page of 0: none).
+TEST(ChildHelper, DISABLED_PrintsItsPlace) {
+  std::printf("<<folder%sfolder>><<console%uconsole>>", CurrentFolder().c_str(), GetConsoleCP());
+  std::fflush(stdout);
+}
 
 TEST(ChildProcessWin32Test, ArgumentsArriveUnchanged) {
   const std::vector<std::string> tricky = {"two  words",        "",
@@ -144,6 +153,51 @@ TEST(ChildProcessWin32Test, TimesOutAndKills) {
   EXPECT_TRUE(child.Wait(0, &exit_code));
   EXPECT_NE(exit_code, 0);
   EXPECT_EQ(child.ReadOutput(buffer, sizeof(buffer), 10000), 0);  // the pipe's end
+}
+
+std::string Normalised(std::string path) {
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// An absolute path as one relative to our current folder
+// ("..\..\work\x.exe" from "C:\a\b"); empty on another drive.
+std::string RelativeToCurrent(const std::string& absolute) {
+  const std::string current = Normalised(CurrentFolder());
+  const auto drive = [](const std::string& path) {
+    return path.size() < 3 ? 0 : std::toupper(static_cast<unsigned char>(path[0]));
+  };
+  if (drive(current) == 0 || drive(current) != drive(absolute)) return "";
+  std::string up;
+  for (char c : current) {
+    if (c == '\\') up += "..\\";
+  }
+  return up + Normalised(absolute).substr(3);
+}
+
+TEST(ChildProcessWin32Test, RunsDetachedInTheWorkingFolder) {
+  test::TempFolder temp;
+  const std::string folder = temp.Join("work folder");
+  ASSERT_TRUE(CreateFolder(folder));
+  int exit_code = -1;
+  std::string output = RunForOutput(HelperCommand("PrintsItsPlace"), &exit_code, folder);
+  EXPECT_EQ(Between(output, "<<folder", "folder>>"), Normalised(folder));
+  EXPECT_EQ(Between(output, "<<console", "console>>"), "0") << "no console of its own";
+  output = RunForOutput(HelperCommand("PrintsItsPlace"), &exit_code);
+  EXPECT_EQ(Between(output, "<<folder", "folder>>"), CurrentFolder()) << "none: ours";
+
+  // A relative program path is found from our folder, not the child's.
+  std::vector<std::string> relative = HelperCommand("PrintsItsPlace");
+  relative[0] = RelativeToCurrent(relative[0]);
+  if (!relative[0].empty()) {
+    output = RunForOutput(relative, &exit_code, folder);
+    EXPECT_EQ(Between(output, "<<folder", "folder>>"), Normalised(folder)) << relative[0];
+  }
+
+  ChildProcess child;
+  EXPECT_FALSE(child.Start(HelperCommand("PrintsItsPlace"), temp.Join("missing")));
 }
 
 TEST(ChildProcessWin32Test, ProgramsAreFoundOnThePath) {

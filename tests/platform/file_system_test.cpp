@@ -115,7 +115,29 @@ TEST(FileSystemTest, FileTimesRoundTrip) {
     EXPECT_EQ(after.creation_time, creation);
   }
 
+  // All three at once, each its own; the listing sees them too.
+  const FileTimes times{kSomeTime - 7200000000ull, kSomeTime - 20, kSomeTime + 20};
+  ASSERT_TRUE(SetFileTimes(path, times));
+  ASSERT_TRUE(GetFileInfo(path, &after));
+  EXPECT_EQ(after.access_time, times.access);
+  EXPECT_EQ(after.write_time, times.write);
+  if (CanSetCreationTime()) {
+    EXPECT_EQ(after.creation_time, times.creation);
+  }
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(ListFolder(temp.path(), &entries));
+  ASSERT_NE(FindEntry(entries, "timed.txt"), nullptr);
+  EXPECT_EQ(FindEntry(entries, "timed.txt")->access_time, times.access);
+
+  // A time left at 0 stays as it was.
+  ASSERT_TRUE(SetFileTimes(path, 0, kSomeTime + 30));
+  ASSERT_TRUE(SetFileTimes(path, FileTimes{0, kSomeTime + 40, 0}));
+  ASSERT_TRUE(GetFileInfo(path, &after));
+  EXPECT_EQ(after.access_time, kSomeTime + 40);
+  EXPECT_EQ(after.write_time, kSomeTime + 30);
+
   EXPECT_FALSE(SetFileTimes(temp.Join("missing"), 0, kSomeTime));
+  EXPECT_FALSE(SetFileTimes(temp.Join("missing"), times));
 }
 
 TEST(FileSystemTest, MovesRefuseAnExistingTarget) {

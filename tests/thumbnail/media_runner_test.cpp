@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "platform/clock.h"
@@ -49,6 +51,38 @@ TEST(MediaRunnerTest, AMissingProgramDoesNotStart) {
   EXPECT_EQ(runner.GrabFrame(temp.Join("a.mp4"), 0, 5, {426, 240}, &output),
             RunStatus::kNotStarted);
   EXPECT_EQ(runner.ConvertPicture(temp.Join("a.png"), {360, 360}, &output), RunStatus::kNotStarted);
+}
+
+// Separators, and a trailing one, do not make two paths differ.
+std::string Normalised(std::string path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// Both programs run in the ffmpeg folder, where stand-ins for them print
+// the folder they find themselves in.
+TEST(MediaRunnerTest, TheProgramsRunInTheFfmpegFolder) {
+  test::TempFolder temp;
+  const std::string folder = temp.Join("ffmpeg tools");
+  ASSERT_TRUE(platform::CreateFolder(folder));
+  const std::string suffix = IsWindowsHost() ? ".exe" : "";
+  const std::string stand_in = platform::ExecutableFolder() + "/print_working_folder" + suffix;
+  for (const char* name : {"ffmpeg", "ffprobe"}) {
+    std::error_code error;
+    std::filesystem::copy_file(stand_in, folder + "/" + name + suffix, error);
+    ASSERT_FALSE(error) << stand_in << ": " << error.message();
+  }
+  const MediaRunner runner(test::RunnerFor(MediaProgramsIn(folder)));
+  std::string output;
+  EXPECT_EQ(runner.Probe(temp.Join("a.mp4"), InputKind::kMedia, &output), RunStatus::kOk);
+  EXPECT_EQ(Normalised(output), Normalised(folder));
+  EXPECT_EQ(runner.GrabFrame(temp.Join("a.mp4"), 0, 5, {426, 240}, &output), RunStatus::kOk);
+  EXPECT_EQ(Normalised(output), Normalised(folder));
+  EXPECT_EQ(runner.ConvertPicture(temp.Join("a.png"), {360, 360}, &output), RunStatus::kOk);
+  EXPECT_EQ(Normalised(output), Normalised(folder));
 }
 
 TEST(MediaRunnerTest, NothingStartsOnceTheServerStops) {

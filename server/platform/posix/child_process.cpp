@@ -12,6 +12,7 @@
 #include <climits>
 
 #include "platform/clock.h"
+#include "platform/file_system.h"
 
 extern char** environ;
 
@@ -56,23 +57,40 @@ class SpawnAttributes {
   posix_spawnattr_t attributes_;
 };
 
-// Standard input and error on /dev/null, standard output on the pipe.
+// Standard input and error on /dev/null, standard output on the pipe, and
+// the working folder, when there is one, as the current folder. A working
+// folder that cannot be entered makes the spawn fail.
 class SpawnFileActions {
  public:
-  explicit SpawnFileActions(int pipe_write_end) {
+  SpawnFileActions(int pipe_write_end, const std::string& working_folder) {
     posix_spawn_file_actions_init(&actions_);
     posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions_, pipe_write_end, 1);
     posix_spawn_file_actions_addopen(&actions_, 2, "/dev/null", O_WRONLY, 0);
+    if (!working_folder.empty()) {
+      ok_ = posix_spawn_file_actions_addchdir_np(&actions_, working_folder.c_str()) == 0;
+    }
   }
   ~SpawnFileActions() { posix_spawn_file_actions_destroy(&actions_); }
   SpawnFileActions(const SpawnFileActions&) = delete;
   SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+  bool ok() const { return ok_; }
   const posix_spawn_file_actions_t* get() const { return &actions_; }
 
  private:
   posix_spawn_file_actions_t actions_;
+  bool ok_ = true;
 };
+
+// The child looks for its program only once it is in its working folder: a
+// relative path ("tools/ffmpeg") is made absolute from ours first. A bare
+// name is looked for on PATH either way.
+std::string ProgramPath(const std::string& program, const std::string& working_folder) {
+  if (working_folder.empty() || program[0] == '/' || program.find('/') == std::string::npos) {
+    return program;
+  }
+  return CurrentFolder() + "/" + program;
+}
 
 // What is left of a time-out that began at start.
 uint32_t RemainingMs(uint32_t start, uint32_t timeout_ms) {
@@ -93,7 +111,7 @@ ChildProcess::~ChildProcess() {
   CloseHandles();
 }
 
-bool ChildProcess::Start(const std::vector<std::string>& argv) {
+bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& working_folder) {
   Kill();
   CloseHandles();
   finished_ = false;
@@ -105,18 +123,21 @@ bool ChildProcess::Start(const std::vector<std::string>& argv) {
   int pipe_ends[2];
   if (pipe2(pipe_ends, O_CLOEXEC) != 0) return false;
 
+  const std::string program = ProgramPath(argv[0], working_folder);
   std::vector<char*> arguments;
   arguments.reserve(argv.size() + 1);
   for (const auto& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
   arguments.push_back(nullptr);
 
   pid_t pid = -1;
-  int result;
+  int result = EINVAL;
   {
-    const SpawnFileActions actions(pipe_ends[1]);
+    const SpawnFileActions actions(pipe_ends[1], working_folder);
     const SpawnAttributes attributes;
-    result = posix_spawnp(&pid, arguments[0], actions.get(), attributes.get(), arguments.data(),
-                          environ);
+    if (actions.ok()) {
+      result = posix_spawnp(&pid, program.c_str(), actions.get(), attributes.get(),
+                            arguments.data(), environ);
+    }
   }
   close(pipe_ends[1]);
   if (result != 0) {

@@ -50,6 +50,14 @@ timespec TimespecFromFileTime(FileTime time) {
   return result;
 }
 
+// A time for utimensat: 0 leaves the file's own.
+timespec TimeToSet(FileTime time) {
+  if (time != 0) return TimespecFromFileTime(time);
+  timespec omit{};
+  omit.tv_nsec = UTIME_OMIT;
+  return omit;
+}
+
 std::string LastComponent(const std::string& path) {
   std::string trimmed = path;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
@@ -68,6 +76,7 @@ void FillInfo(const struct stat& status, FileInfo* info) {
   info->is_folder = S_ISDIR(status.st_mode);
   info->size = info->is_folder ? 0 : static_cast<int64_t>(status.st_size);
   info->write_time = FileTimeFromTimespec(status.st_mtim);
+  info->access_time = FileTimeFromTimespec(status.st_atim);
   // POSIX keeps no creation time; the status change time is the closest.
   info->creation_time = FileTimeFromTimespec(status.st_ctim);
 }
@@ -279,12 +288,13 @@ bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries) {
   return true;
 }
 
-bool SetFileTimes(const std::string& path, FileTime /*creation_time*/, FileTime write_time) {
-  if (write_time == 0) return GetPathType(path) != PathType::kNone;
-  timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;  // access time untouched
-  times[1] = TimespecFromFileTime(write_time);
+// The creation time is not set: POSIX has no call that sets it (st_ctim,
+// which stands in for it, is the status change time the system keeps).
+bool SetFileTimes(const std::string& path, const FileTimes& file_times) {
+  if (file_times.access == 0 && file_times.write == 0) {
+    return GetPathType(path) != PathType::kNone;
+  }
+  const timespec times[2] = {TimeToSet(file_times.access), TimeToSet(file_times.write)};
   return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 

@@ -95,17 +95,27 @@ class InheritedHandles {
   LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
-bool Spawn(const std::vector<std::string>& argv, HANDLE input, HANDLE output, HANDLE error,
-           PROCESS_INFORMATION* process) {
-  HANDLE handles[3] = {input, output, error};
+struct StandardHandles {
+  HANDLE input;
+  HANDLE output;
+  HANDLE error;
+};
+
+// A detached child has no console at all, so no console window can show
+// and no console host process is started for it; its standard handles are
+// ours to give. A window it opens starts hidden.
+bool Spawn(const std::vector<std::string>& argv, const std::string& working_folder,
+           StandardHandles standard, PROCESS_INFORMATION* process) {
+  HANDLE handles[3] = {standard.input, standard.output, standard.error};
   const InheritedHandles inherited(handles, 3);
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof(startup);
-  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdInput = input;
-  startup.StartupInfo.hStdOutput = output;
-  startup.StartupInfo.hStdError = error;
-  DWORD flags = CREATE_NO_WINDOW;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.StartupInfo.wShowWindow = SW_HIDE;
+  startup.StartupInfo.hStdInput = standard.input;
+  startup.StartupInfo.hStdOutput = standard.output;
+  startup.StartupInfo.hStdError = standard.error;
+  DWORD flags = DETACHED_PROCESS;
   if (inherited.get() != nullptr) {
     startup.lpAttributeList = inherited.get();
     flags |= EXTENDED_STARTUPINFO_PRESENT;
@@ -113,9 +123,11 @@ bool Spawn(const std::vector<std::string>& argv, HANDLE input, HANDLE output, HA
   // A full path is taken as it is; a bare name is searched for.
   const std::wstring application = IsAbsolutePath(argv[0]) ? WidePath(argv[0]) : L"";
   std::wstring command_line = CommandLine(argv);
+  // A relative working folder is taken from ours, as is a relative program.
+  const std::wstring folder = WidePath(working_folder);
   return CreateProcessW(application.empty() ? nullptr : application.c_str(), command_line.data(),
-                        nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup.StartupInfo,
-                        process);
+                        nullptr, nullptr, TRUE, flags, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, process);
 }
 
 }  // namespace
@@ -125,7 +137,7 @@ ChildProcess::~ChildProcess() {
   CloseHandles();
 }
 
-bool ChildProcess::Start(const std::vector<std::string>& argv) {
+bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& working_folder) {
   Kill();
   CloseHandles();
   finished_ = false;
@@ -138,8 +150,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv) {
   HANDLE input = OpenNul(GENERIC_READ);
   HANDLE error = OpenNul(GENERIC_WRITE);
   PROCESS_INFORMATION process{};
-  const bool started =
-      input != nullptr && error != nullptr && Spawn(argv, input, write_end, error, &process);
+  const bool started = input != nullptr && error != nullptr &&
+                       Spawn(argv, working_folder, {input, write_end, error}, &process);
   // The child has its copies; ours would keep the pipe from ever ending.
   CloseIfValid(&write_end);
   CloseIfValid(&input);
@@ -203,8 +215,9 @@ bool ChildProcess::Wait(uint32_t timeout_ms, int* exit_code) {
   return true;
 }
 
-// A console child shares no signal with us; the headless host is stopped
-// with Ctrl+C in its own console.
+// A child shares no signal with us, and a detached one has no console that
+// a Ctrl+C could reach; the headless host is stopped with Ctrl+C in a
+// console of its own.
 bool ChildProcess::RequestStop() { return false; }
 
 bool ChildProcess::RequestReload() { return false; }

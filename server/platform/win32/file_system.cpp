@@ -49,13 +49,14 @@ std::wstring WithoutTrailingSeparator(std::wstring path) {
   return path;
 }
 
-void FillInfo(DWORD attributes, const FILETIME& creation, const FILETIME& write, DWORD size_high,
-              DWORD size_low, FileInfo* info) {
+void FillInfo(DWORD attributes, const FILETIME& creation, const FILETIME& access,
+              const FILETIME& write, DWORD size_high, DWORD size_low, FileInfo* info) {
   info->is_folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   info->size = info->is_folder
                    ? 0
                    : static_cast<int64_t>((static_cast<uint64_t>(size_high) << 32) | size_low);
   info->write_time = FromFiletime(write);
+  info->access_time = FromFiletime(access);
   info->creation_time = FromFiletime(creation);
   info->hidden = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
 }
@@ -101,8 +102,8 @@ bool GetFileInfo(const std::string& path, FileInfo* info) {
     return false;
   }
   info->name = LastComponent(path);
-  FillInfo(data.dwFileAttributes, data.ftCreationTime, data.ftLastWriteTime, data.nFileSizeHigh,
-           data.nFileSizeLow, info);
+  FillInfo(data.dwFileAttributes, data.ftCreationTime, data.ftLastAccessTime, data.ftLastWriteTime,
+           data.nFileSizeHigh, data.nFileSizeLow, info);
   return true;
 }
 
@@ -120,8 +121,8 @@ bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries) {
     if (name == L"." || name == L"..") continue;
     FileInfo info;
     info.name = Narrow(name);
-    FillInfo(data.dwFileAttributes, data.ftCreationTime, data.ftLastWriteTime, data.nFileSizeHigh,
-             data.nFileSizeLow, &info);
+    FillInfo(data.dwFileAttributes, data.ftCreationTime, data.ftLastAccessTime,
+             data.ftLastWriteTime, data.nFileSizeHigh, data.nFileSizeLow, &info);
     entries->push_back(std::move(info));
   } while (FindNextFileW(find, &data));
   const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
@@ -129,16 +130,19 @@ bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries) {
   return complete;
 }
 
-bool SetFileTimes(const std::string& path, FileTime creation_time, FileTime write_time) {
+bool SetFileTimes(const std::string& path, const FileTimes& times) {
   // Backup semantics, so folders can be opened as well.
   const HANDLE handle = CreateFileW(WidePath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  const FILETIME creation = ToFiletime(creation_time);
-  const FILETIME write = ToFiletime(write_time);
-  const bool ok = SetFileTime(handle, creation_time != 0 ? &creation : nullptr, nullptr,
-                              write_time != 0 ? &write : nullptr);
+  const FILETIME creation = ToFiletime(times.creation);
+  const FILETIME access = ToFiletime(times.access);
+  const FILETIME write = ToFiletime(times.write);
+  // A null time is left as it is.
+  const bool ok =
+      SetFileTime(handle, times.creation != 0 ? &creation : nullptr,
+                  times.access != 0 ? &access : nullptr, times.write != 0 ? &write : nullptr);
   CloseHandle(handle);
   return ok;
 }
