@@ -13,6 +13,12 @@ namespace {
 // Status texts are kept to 259 characters, as the status bar shows them.
 constexpr size_t kStatusTextMax = 259;
 
+uint32_t PackedAddress(const platform::Ipv4Address& address) {
+  return static_cast<uint32_t>(address.bytes[0]) << 24 |
+         static_cast<uint32_t>(address.bytes[1]) << 16 |
+         static_cast<uint32_t>(address.bytes[2]) << 8 | address.bytes[3];
+}
+
 std::string FormatDisconnected(const std::string& reason) {
   std::string text = kTextDisconnectedFormat;
   text.replace(text.find("%s"), 2, reason);
@@ -70,6 +76,7 @@ void CommandServer::ApplyServerSettings() {
   video_ext_.Parse(config.pcExt);
   audio_ext_.Parse(config.pcAudioExt);
   image_ext_.Parse(config.pcImageExt);
+  PublishMediaExtensions();
   live_timeout_ms_ = static_cast<uint32_t>(config.iLiveTimeOutSec) * 1000u;
   if (suspended_) {
     suspended_ = false;
@@ -225,6 +232,35 @@ uint16_t CommandServer::port() const { return listener_.IsOpen() ? listener_.Loc
 
 std::string CommandServer::peer_address() const {
   return connected_ ? peer_.ToString() : kNoPeerAddress;
+}
+
+// The session clears the flag before it publishes another address, so an
+// address read between two set flags is the admitted player's.
+bool CommandServer::AdmitsPeer(const platform::Ipv4Address& peer) const {
+  if (!authenticated_.load()) return false;
+  const bool same_machine = player_address_.load() == PackedAddress(peer);
+  return same_machine && authenticated_.load();
+}
+
+bool CommandServer::IsMediaPath(const std::string& path) const {
+  std::shared_ptr<const MediaExtensions> sets;
+  {
+    std::lock_guard<std::mutex> lock(media_lock_);
+    sets = media_;
+  }
+  return MediaSets{sets->video, sets->audio, sets->image}.IsMedia(path);
+}
+
+void CommandServer::PublishPlayerAddress(const platform::Ipv4Address& peer) {
+  player_address_.store(PackedAddress(peer));
+}
+
+// The sets replaced go when their last reader lets go, outside the lock.
+void CommandServer::PublishMediaExtensions() {
+  std::shared_ptr<const MediaExtensions> sets =
+      std::make_shared<const MediaExtensions>(MediaExtensions{video_ext_, audio_ext_, image_ext_});
+  std::lock_guard<std::mutex> lock(media_lock_);
+  media_.swap(sets);
 }
 
 }  // namespace velmor

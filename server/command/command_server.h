@@ -1,6 +1,9 @@
 // The command server: the listener on the command port and the session with
 // one player at a time, the status event slot, the server log, and the
 // library objects every command works on (it owns them while it listens).
+// It publishes for the stream server's admission the authenticated flag,
+// the player's address and the extension sets, none of which needs the
+// command lock.
 #pragma once
 
 #include <atomic>
@@ -70,8 +73,12 @@ class CommandServer {
   bool suspended() const { return suspended_.load(); }
   void set_suspended(bool suspended);
   std::string peer_address() const;
-  // The player's address on the command connection; read it under lock().
-  platform::Ipv4Address peer_ipv4() const { return peer_; }
+
+  // For the stream server's admission, from any thread without the command
+  // lock: the address is published before the flag is set, and the flag
+  // cleared before the address changes.
+  bool AdmitsPeer(const platform::Ipv4Address& peer) const;
+  bool IsMediaPath(const std::string& path) const;
 
   ServerLog& server_log() { return server_log_; }
   // For handlers that answer with more than a result line: queues a reply
@@ -124,6 +131,8 @@ class CommandServer {
   void WriteEventLine(int code, const std::string& first_text, const std::string& second_text);
   void BindChannelLists();
   void ReleaseLibrary();
+  void PublishPlayerAddress(const platform::Ipv4Address& peer);
+  void PublishMediaExtensions();
 
   ServerHost* host_;
   std::recursive_mutex lock_;
@@ -163,6 +172,18 @@ class CommandServer {
   CExt video_ext_;
   CExt audio_ext_;
   CExt image_ext_;
+
+  // Published for the stream thread: the player's address packed into 32
+  // bits, and a copy of the three sets that is replaced, never changed.
+  struct MediaExtensions {
+    CExt video;
+    CExt audio;
+    CExt image;
+  };
+  std::atomic<uint32_t> player_address_{0};
+  mutable std::mutex media_lock_;  // guards only the pointer's copy and swap
+  std::shared_ptr<const MediaExtensions> media_ = std::make_shared<const MediaExtensions>();
+
   std::vector<uint8_t> scratch_;
 
   WorkerThread session_thread_;

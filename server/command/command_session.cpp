@@ -89,6 +89,9 @@ bool CommandServer::AcceptPlayer() {
   client_ = std::move(client);
   peer_ = peer;
   ResetSessionState();
+  // The last session's admission is cleared (above) before the stream
+  // server may see another address, and this one's is granted only later.
+  PublishPlayerAddress(peer);
   connected_ = true;
   if (!send_) {
     send_ = PacketWriter::Create(send_capacity_);
@@ -144,9 +147,11 @@ bool CommandServer::ReceivePacket() {
       return true;
     case FrameResult::kNotPack:
       // The stream can never be read again from here: say why and free the
-      // port for the next player instead of waiting for the time-out.
+      // port for the next player instead of waiting for the time-out. The
+      // disconnection replaces the fatal event in the slot before the user
+      // interface takes it, so its reason carries the fatal text too.
       PostStatusEvent(kStatusFatal, kTextFatalError, kNotPackText);
-      EndSession(kReasonBadPacket);
+      EndSession(std::string(kReasonBadPacket) + ": " + kNotPackText);
       return false;
     case FrameResult::kTooLong:
     case FrameResult::kBadLength:

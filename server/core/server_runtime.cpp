@@ -2,6 +2,7 @@
 
 #include "command/command_server.h"
 #include "core/config.h"
+#include "core/player_stream_admission.h"
 #include "remote/mouse_remote.h"
 #include "stream/stream_server.h"
 
@@ -16,10 +17,11 @@ void ServerRuntime::Start() {
   stream_server_ = std::make_unique<StreamServer>();
   command_server_ = std::make_unique<CommandServer>(this);
   mouse_remote_ = std::make_unique<MouseRemote>();
+  admission_ = std::make_unique<PlayerStreamAdmission>(command_server_.get());
 
   StreamServer::ListenSettings http;
   http.port = static_cast<uint16_t>(config.iPortHttp);
-  http.owner = command_server_.get();
+  http.admission = admission_.get();
   http.accept_num = config.iServerAcceptNum;
   http.accept_full_num = config.iServerAcceptFullNum;
   http.cache_block_mb = config.iServerCacheBuffSizeMB;
@@ -33,6 +35,7 @@ void ServerRuntime::Start() {
 void ServerRuntime::Shutdown() {
   stream_server_.reset();
   command_server_.reset();
+  admission_.reset();
   mouse_remote_.reset();
 }
 

@@ -14,6 +14,7 @@
 namespace velmor {
 
 class CommandServer;
+class PlayerStreamAdmission;
 
 class ServerRuntime : public ServerHost {
  public:
@@ -59,6 +60,7 @@ class ServerRuntime : public ServerHost {
 
   std::unique_ptr<StreamServer> stream_server_;
   std::unique_ptr<CommandServer> command_server_;
+  std::unique_ptr<PlayerStreamAdmission> admission_;  // the stream server asks it
   std::unique_ptr<MouseRemote> mouse_remote_;
   std::function<void(int)> window_command_;
   std::mutex window_commands_lock_;

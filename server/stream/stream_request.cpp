@@ -1,12 +1,6 @@
 // The stream server's requests and answers: receiving header blocks,
 // giving a new connection its slot, checking and answering a GET, and
 // sending the header and the body.
-#include <algorithm>
-#include <iterator>
-#include <mutex>
-
-#include "command/command_server.h"
-#include "core/paths.h"
 #include "stream/http_response.h"
 #include "stream/percent_decode.h"
 #include "stream/stream_server.h"
@@ -135,27 +129,14 @@ void StreamServer::Answer(int number, const std::optional<std::string>& path,
 // path when it does, nothing when the request is refused.
 std::optional<std::string> StreamServer::AdmittedPath(const platform::Ipv4Address& peer,
                                                       std::string_view encoded_path) const {
-  if (!AdmitsPeer(peer)) return std::nullopt;
+  if (admission_ == nullptr || !admission_->AdmitsPeer(peer)) return std::nullopt;
   std::optional<std::string> path = DecodeRequestPath(encoded_path);
-  if (!path || !IsMediaPath(*path)) return std::nullopt;
+  if (!path || !admission_->IsMediaPath(*path)) return std::nullopt;
   return path;
 }
 
-bool StreamServer::AdmitsPeer(const platform::Ipv4Address& peer) const {
-  if (owner_ == nullptr) return false;
-  std::lock_guard<std::recursive_mutex> command_lock(owner_->lock());
-  if (!owner_->authenticated()) return false;
-  const platform::Ipv4Address player = owner_->peer_ipv4();
-  return std::equal(std::begin(peer.bytes), std::end(peer.bytes), std::begin(player.bytes));
-}
-
-bool StreamServer::IsMediaPath(const std::string& path) const {
-  if (owner_ == nullptr) return false;
-  std::lock_guard<std::recursive_mutex> command_lock(owner_->lock());
-  const std::string extension = SplitPath(path).extension;
-  return owner_->video_extensions().Contains(extension) ||
-         owner_->audio_extensions().Contains(extension) ||
-         owner_->image_extensions().Contains(extension);
+bool StreamServer::PlayerAdmitted() const {
+  return admission_ != nullptr && admission_->PlayerAdmitted();
 }
 
 // False when the connection failed.

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "command/command_server.h"
-
 namespace velmor {
 namespace {
 
@@ -33,7 +31,7 @@ StreamServer::~StreamServer() {
 bool StreamServer::StartListener(const ListenSettings& settings) {
   std::lock_guard<std::mutex> lock(lock_);
   StopListenerLocked();
-  owner_ = settings.owner;
+  admission_ = settings.admission;
   const int count = std::clamp(settings.accept_num, 0, kMaxSlots);
   slot_count_ = count;
   // Without its thread nobody would ever be answered: better no listener.
@@ -72,7 +70,7 @@ void StreamServer::StopListenerLocked() {
   connections_.clear();
   listener_.Close();
   slots_.clear();
-  owner_ = nullptr;
+  admission_ = nullptr;
 }
 
 const StreamSlot* StreamServer::slot(int number) const {
@@ -123,7 +121,7 @@ void StreamServer::PropagateRelease() {
 // event announces.
 bool StreamServer::CollectWaits(platform::SocketWaitSet* waits) const {
   // Connections wait in the backlog until the player is authenticated.
-  if (owner_ != nullptr && owner_->authenticated()) waits->Add(listener_, true, false);
+  if (PlayerAdmitted()) waits->Add(listener_, true, false);
   // A pending connection whose refusal is not out reads no further requests
   // once its buffer is full, so only room to send can wake it then.
   for (const auto& connection : pending_) {
@@ -144,7 +142,7 @@ bool StreamServer::CollectWaits(platform::SocketWaitSet* waits) const {
 }
 
 bool StreamServer::AcceptStep() {
-  if (owner_ == nullptr || !owner_->authenticated()) return false;
+  if (!PlayerAdmitted()) return false;
   auto connection = std::make_unique<StreamConnection>();
   if (listener_.Accept(&connection->socket, &connection->peer) != platform::kSocketOk) {
     return false;

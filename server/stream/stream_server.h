@@ -4,9 +4,10 @@
 // thread serves every connection; each slot's reader fills its own cache.
 //
 // The command session calls slot_count() and StopAllSessions() while it
-// holds the command lock, and the stream thread takes the command lock
-// (inside its own) to check a request; so neither of those, nor listening()
-// or port(), ever waits for the stream server's lock.
+// holds the command lock, so neither of those, nor listening() or port(),
+// ever waits for the stream server's lock. The stream thread checks every
+// connection through its admission, which never waits on the session: a
+// player that stalls in the middle of a command holds up no stream.
 #pragma once
 
 #include <atomic>
@@ -22,18 +23,18 @@
 #include "platform/socket.h"
 #include "platform/socket_wait.h"
 #include "stream/http_request.h"
+#include "stream/stream_admission.h"
 #include "stream/stream_connection.h"
 #include "stream/stream_slot.h"
 
 namespace velmor {
 
-class CommandServer;
-
 class StreamServer {
  public:
   struct ListenSettings {
     uint16_t port = 11921;
-    CommandServer* owner = nullptr;
+    // Who may be served: nobody without it.
+    const StreamAdmission* admission = nullptr;
     int accept_num = 5;       // stream slots, also the listen backlog
     int accept_full_num = 3;  // slots from 0 that get the configured cache
     int cache_block_mb = 1;
@@ -93,11 +94,7 @@ class StreamServer {
               const std::optional<ByteRange>& range);
   std::optional<std::string> AdmittedPath(const platform::Ipv4Address& peer,
                                           std::string_view encoded_path) const;
-  // The authenticated player's machine, by the address of its command
-  // connection.
-  bool AdmitsPeer(const platform::Ipv4Address& peer) const;
-  // A file of the video, audio or image extension lists.
-  bool IsMediaPath(const std::string& path) const;
+  bool PlayerAdmitted() const;
   bool SendHeader(StreamConnection* connection, bool* progress);
   bool SendBody(int number, bool* progress);
   void EndConnection(int number);
@@ -105,7 +102,7 @@ class StreamServer {
   void StopListenerLocked();
 
   mutable std::mutex lock_;
-  CommandServer* owner_ = nullptr;
+  const StreamAdmission* admission_ = nullptr;
   platform::Socket listener_;
   std::vector<std::unique_ptr<StreamConnection>> pending_;
   std::vector<std::unique_ptr<StreamSlot>> slots_;

@@ -9,6 +9,7 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/server_log.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 #include "player_client.h"
@@ -284,9 +285,8 @@ TEST_F(CommandSession, ThePlayerClosingIsANormalEnd) {
   EXPECT_FALSE(server_->authenticated());
 }
 
-// Sends raw bytes as a player and expects the server to hang up; the next
-// player must be served normally.
-void ExpectHangUpThenNextServed(CommandServer* server, const std::string& bytes) {
+// Sends raw bytes as a player and expects the server to hang up.
+void ExpectHangUp(CommandServer* server, const std::string& bytes) {
   platform::Socket raw;
   ASSERT_TRUE(raw.ConnectTcp(platform::Ipv4Address::Loopback(), server->port(), kWaitMs));
   ASSERT_TRUE(SendAll(&raw, bytes));
@@ -299,15 +299,40 @@ void ExpectHangUpThenNextServed(CommandServer* server, const std::string& bytes)
     if (n < 0 && error != platform::kSocketWouldBlock) n = 0;
   }
   EXPECT_EQ(n, 0) << "the server keeps a connection it can never read again";
+}
+
+void ExpectNextServed(CommandServer* server) {
   player::PlayerClient next;
   std::string message;
   ASSERT_TRUE(next.Connect(platform::Ipv4Address::Loopback(), server->port(), kWaitMs, &message));
   EXPECT_EQ(LastText(next.ExchangeText(kSetup)), "#RET_OK()");
 }
 
-TEST_F(CommandSession, GarbageEndsTheSessionAndFreesThePort) {
+void ExpectHangUpThenNextServed(CommandServer* server, const std::string& bytes) {
+  ExpectHangUp(server, bytes);
+  ExpectNextServed(server);
+}
+
+TEST_F(CommandSession, GarbageEndsTheSessionSaysWhyAndFreesThePort) {
+  Config().iServerLog = 1;
   StartServer();
-  ExpectHangUpThenNextServed(server_.get(), "GET / HTTP/1.1\r\n\r\n");
+  ExpectHangUp(server_.get(), "GET / HTTP/1.1\r\n\r\n");
+  // The disconnection is what the user sees; it names the fatal error.
+  const StatusEvent event = WaitForSessionEnd();
+  EXPECT_EQ(event.first_text, "切断(不正なパケット: GetHeader() : ForeCC'PACK'が一致しない)");
+  EXPECT_EQ(event.second_text, "127.0.0.1");
+  ExpectNextServed(server_.get());
+  server_.reset();
+  const std::string log = test::ReadFileOrEmpty(ServerLog::DefaultPath());
+  for (const char* line : {
+           "EVENT           , code=0x0201, msg1=\"致命的なエラー\", "
+           "msg2=\"GetHeader() : ForeCC'PACK'が一致しない\"\r\n",
+           "EVENT           , code=0x0003, "
+           "msg1=\"切断(不正なパケット: GetHeader() : ForeCC'PACK'が一致しない)\", "
+           "msg2=\"127.0.0.1\"\r\n",
+       }) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\nnot in:\n" << log;
+  }
 }
 
 TEST_F(CommandSession, ANegativePacketLengthEndsTheSession) {

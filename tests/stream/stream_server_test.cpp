@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/socket.h"
 #include "stream_test_support.h"
+#include "thumbnails.h"
 
 namespace velmor {
 namespace {
@@ -46,6 +47,17 @@ class StreamServerTest : public test::StreamServerFixture {
   std::string Get(const std::string& path, const std::string& query,
                   std::optional<int64_t> range = std::nullopt) {
     return GetText(PercentEncodePath(path), query, range);
+  }
+
+  // The session holds the command lock all through a command that waits
+  // for the player, and only for moments between its passes.
+  bool SessionWaitsForThePlayer() {
+    for (int check = 0; check < 10; ++check) {
+      StatusEvent event;
+      if (command_->TakeStatusEvent(&event)) return false;
+      platform::SleepMs(5);
+    }
+    return true;
   }
 };
 
@@ -129,6 +141,19 @@ TEST_F(StreamServerTest, AFileOutsideTheMediaListsIsNotFoundAndTheConnectionStay
       << "extensions are compared without case";
   EXPECT_EQ(Ask(&http, Get(image, "?stream=0"), 100),
             "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+}
+
+TEST_F(StreamServerTest, AppliedExtensionListsDecideTheNextRequests) {
+  const std::string video = MediaFile("a.mp4", 100);
+  const std::string webm = MediaFile("b.webm", 100);
+  RawHttp http;
+  ASSERT_TRUE(http.Connect(stream_->port()));
+  EXPECT_EQ(Ask(&http, Get(webm, "?stream=0"), 0), kNotFound);
+  Config().pcExt = "webm";
+  command_->ApplyServerSettings();
+  EXPECT_EQ(Ask(&http, Get(webm, "?stream=0"), 100),
+            "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+  EXPECT_EQ(Ask(&http, Get(video, "?stream=0"), 0), kNotFound);
 }
 
 TEST_F(StreamServerTest, WithoutAnAuthenticatedPlayerRequestsAreRefusedAndNewOnesWait) {
@@ -215,6 +240,53 @@ TEST_F(StreamServerTest, ARefusedRequestLeavesTheSlotsStreamRunning) {
             "HTTP/1.1 206 Partial Content\r\nAccept-Ranges: bytes\r\n"
             "Content-Range: bytes 41942940-41943039/41943040\r\nContent-Length: 100\r\n\r\n");
   EXPECT_EQ(FirstPatternMismatch(tail, size - 100), -1);
+}
+
+// A player whose connection drops in the middle of a thumbnail upload holds
+// its session until the liveness time-out; the stream server does not wait
+// for it: the running stream flows and a new GET is answered at once.
+TEST_F(StreamServerTest, APlayerStalledInAnUploadHoldsUpNoStream) {
+  Config().iLiveTimeOutSec = 30;
+  command_->ApplyServerSettings();
+  const int64_t size = 40 * kMiB;
+  const std::string path = MediaFile("big.mp4", size);
+  RawHttp running;
+  ASSERT_TRUE(running.Connect(stream_->port()));
+  ASSERT_TRUE(running.Send(Get(path, "?stream=1")));
+  ASSERT_EQ(running.ReadHead(), "HTTP/1.1 200 OK\r\nContent-Length: 41943040\r\n\r\n");
+  std::string body = running.ReadBytes(kMiB);
+
+  std::string error;
+  const auto upload =
+      player::MakeUploadPackets(1, "<make>3\n", std::string(kMiB + 5000, 'j'), &error);
+  ASSERT_TRUE(upload.has_value()) << error;
+  ASSERT_EQ(upload->size(), 2u);
+  ASSERT_TRUE(player_->SendPacket(upload->at(0), &error)) << error;
+  ASSERT_TRUE(WaitFor([&] { return SessionWaitsForThePlayer(); }));
+
+  const uint32_t asked = platform::TickCount();
+  RawHttp fresh;
+  ASSERT_TRUE(fresh.Connect(stream_->port()));
+  std::string tail;
+  EXPECT_EQ(Ask(&fresh, Get(path, "?stream=2", size - 100), 100, &tail),
+            "HTTP/1.1 206 Partial Content\r\nAccept-Ranges: bytes\r\n"
+            "Content-Range: bytes 41942940-41943039/41943040\r\nContent-Length: 100\r\n\r\n");
+  EXPECT_EQ(FirstPatternMismatch(tail, size - 100), -1);
+  EXPECT_LT(platform::TickDiff(platform::TickCount(), asked), 10000)
+      << "the answer waited for the session";
+  // Far more than the sockets' buffers hold, so the server sent it now.
+  body += running.ReadBytes(20 * kMiB);
+  EXPECT_EQ(body.size(), static_cast<size_t>(21 * kMiB));
+  EXPECT_EQ(FirstPatternMismatch(body, 0), -1);
+  EXPECT_TRUE(SessionWaitsForThePlayer()) << "the upload did not stall throughout";
+
+  // The rest of the upload comes: the session answers it.
+  ASSERT_TRUE(player_->SendPacket(upload->at(1), &error)) << error;
+  const auto answer = player_->ReceivePacket(test::kWaitMs, &error);
+  ASSERT_TRUE(answer.has_value()) << error;
+  ASSERT_EQ(answer->size(), 1u);
+  const auto text = player::DecodeWireText(answer->at(0).payload, &error);
+  EXPECT_TRUE(text && player::ParseResultLine(*text)) << error;
 }
 
 TEST_F(StreamServerTest, AReconnectionInsideTheCachedBlocksIsServedWithoutReading) {

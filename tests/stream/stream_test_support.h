@@ -16,6 +16,7 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/player_stream_admission.h"
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/socket.h"
@@ -179,7 +180,8 @@ class StreamServerFixture : public ::testing::Test {
     stream_ = std::make_unique<StreamServer>();
     StreamServer::ListenSettings settings;
     settings.port = 0;
-    settings.owner = command_.get();
+    admission_ = std::make_unique<PlayerStreamAdmission>(command_.get());
+    settings.admission = admission_.get();
     ASSERT_TRUE(stream_->StartListener(settings));
     Config().iPortHttp = stream_->port();
   }
@@ -216,6 +218,7 @@ class StreamServerFixture : public ::testing::Test {
   TempFolder home_;
   TempFolder media_;
   std::unique_ptr<CommandServer> command_;
+  std::unique_ptr<PlayerStreamAdmission> admission_;
   std::unique_ptr<StreamServer> stream_;
   std::unique_ptr<player::PlayerClient> player_;
 };

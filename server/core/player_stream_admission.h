@@ -1,0 +1,27 @@
+// The stream server's admission, answered from what the command server
+// publishes for any thread (the authenticated flag, the player's address,
+// the extension sets): the stream thread never waits on the session.
+#pragma once
+
+#include <string>
+
+#include "command/command_server.h"
+#include "stream/stream_admission.h"
+
+namespace velmor {
+
+class PlayerStreamAdmission final : public StreamAdmission {
+ public:
+  explicit PlayerStreamAdmission(const CommandServer* commands) : commands_(commands) {}
+
+  bool PlayerAdmitted() const override { return commands_->authenticated(); }
+  bool AdmitsPeer(const platform::Ipv4Address& peer) const override {
+    return commands_->AdmitsPeer(peer);
+  }
+  bool IsMediaPath(const std::string& path) const override { return commands_->IsMediaPath(path); }
+
+ private:
+  const CommandServer* commands_;
+};
+
+}  // namespace velmor

@@ -1,0 +1,28 @@
+// What the stream server asks before it serves a connection: is a player
+// admitted, does a connection come from its machine, and does a path name
+// a media file. The stream thread asks on every accept and every request,
+// so an implementation answers from state it has published and never
+// waits on the player's session.
+#pragma once
+
+#include <string>
+
+#include "platform/socket.h"
+
+namespace velmor {
+
+class StreamAdmission {
+ public:
+  // A player holds an authenticated command session.
+  virtual bool PlayerAdmitted() const = 0;
+  // The admitted player's machine, by the address of its command
+  // connection.
+  virtual bool AdmitsPeer(const platform::Ipv4Address& peer) const = 0;
+  // A file of the video, audio or image extension lists.
+  virtual bool IsMediaPath(const std::string& path) const = 0;
+
+ protected:
+  ~StreamAdmission() = default;
+};
+
+}  // namespace velmor
