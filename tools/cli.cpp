@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "http_get.h"
+#include "number_text.h"
 #include "player_client.h"
 #include "reply_printer.h"
 #include "search_run.h"
@@ -11,23 +12,6 @@
 
 namespace velmor::player {
 namespace {
-
-std::optional<int64_t> ParseInteger(std::string_view text, int64_t min, int64_t max) {
-  if (text.empty() || text.size() > 20) return std::nullopt;
-  bool negative = text.front() == '-';
-  if (negative) text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
-  int64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9' || value > (std::numeric_limits<int64_t>::max() - 9) / 10) {
-      return std::nullopt;
-    }
-    value = value * 10 + (c - '0');
-  }
-  if (negative) value = -value;
-  if (value < min || value > max) return std::nullopt;
-  return value;
-}
 
 // "-x" and "--name"; "-1" is a (negative) number, not an option.
 bool IsOption(const std::string& argument) {

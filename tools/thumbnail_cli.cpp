@@ -2,33 +2,16 @@
 
 #include <limits>
 
+#include "number_text.h"
 #include "platform/file_system.h"
 #include "thumbnails.h"
 
 namespace velmor::player {
 namespace {
 
-// Decimal digits with an optional '-', within [min, max].
-std::optional<int64_t> Number(const std::string& text, int64_t min, int64_t max) {
-  std::string_view digits = text;
-  const bool negative = !digits.empty() && digits.front() == '-';
-  if (negative) digits.remove_prefix(1);
-  if (digits.empty() || digits.size() > 19) return std::nullopt;
-  int64_t value = 0;
-  for (const char c : digits) {
-    if (c < '0' || c > '9' || value > (std::numeric_limits<int64_t>::max() - 9) / 10) {
-      return std::nullopt;
-    }
-    value = value * 10 + (c - '0');
-  }
-  if (negative) value = -value;
-  if (value < min || value > max) return std::nullopt;
-  return value;
-}
-
 bool NumberOption(const std::string& name, const std::string& value, int64_t min, int64_t max,
                   int* target, std::string* error) {
-  const auto number = Number(value, min, max);
+  const auto number = ParseInteger(value, min, max);
   if (!number) {
     *error = name + " needs a number from " + std::to_string(min) + " to " + std::to_string(max) +
              ", not \"" + value + "\"";
@@ -39,8 +22,8 @@ bool NumberOption(const std::string& name, const std::string& value, int64_t min
 }
 
 bool RecordId(const std::string& value, int64_t* id, std::string* error) {
-  const auto number =
-      Number(value, std::numeric_limits<int64_t>::min() + 1, std::numeric_limits<int64_t>::max());
+  const auto number = ParseInteger(value, std::numeric_limits<int64_t>::min() + 1,
+                                   std::numeric_limits<int64_t>::max());
   if (!number) {
     *error = "a record id is a number, not \"" + value + "\"";
     return false;

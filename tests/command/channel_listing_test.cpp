@@ -6,21 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "command/command_server.h"
-#include "core/config.h"
-#include "core/paths.h"
-#include "core/server_runtime.h"
 #include "library/data_table.h"
 #include "library/data_table_record.h"
 #include "library/list_file.h"
 #include "platform/file_system.h"
-#include "player_client.h"
-#include "test_support.h"
+#include "running_server.h"
 
 namespace velmor {
 namespace {
-
-constexpr uint32_t kWaitMs = 10000;
 
 struct Listing {
   std::vector<std::string> texts;  // STRG texts in order, result line last
@@ -28,23 +21,11 @@ struct Listing {
   bool ok = false;
 };
 
-class ChannelListingTest : public ::testing::Test {
+class ChannelListingTest : public test::RunningServerTest {
  protected:
   void SetUp() override {
-    SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    Config().iPortServer = 0;
-    Config().iPortHttp = 0;
+    RunningServerTest::SetUp();
     root_ = WithForwardSlashes(media_.path());
-  }
-
-  void Start() {
-    runtime_.Start();
-    std::string error;
-    ASSERT_TRUE(client_.Connect(platform::Ipv4Address::Loopback(),
-                                runtime_.command_server()->port(), kWaitMs, &error));
-    client_.set_timeout_ms(kWaitMs);
-    ASSERT_TRUE(client_.Handshake({}).Admitted());
   }
 
   Listing Get(const std::string& fields) {
@@ -86,11 +67,8 @@ class ChannelListingTest : public ::testing::Test {
     return names;
   }
 
-  test::TempFolder home_;
   test::TempFolder media_;
   std::string root_;
-  ServerRuntime runtime_;
-  player::PlayerClient client_;
 };
 
 TEST_F(ChannelListingTest, APcFolderListsItsSubfoldersAndVideos) {
@@ -102,7 +80,7 @@ TEST_F(ChannelListingTest, APcFolderListsItsSubfoldersAndVideos) {
   Folder("Sub 2");
   Folder("Sub 10");
   Config().channel[1] = {kChannelPcFolder, media_.path()};
-  Start();
+  StartServer();
   const Listing listing = Get("<ch>1");
   ASSERT_TRUE(listing.ok);
   EXPECT_EQ(listing.texts, (std::vector<std::string>{"#RET_ROOT(<path>\"" + root_ + "\")",
@@ -129,7 +107,7 @@ TEST_F(ChannelListingTest, AVrDeviceListsTheTreeByIndentsWithoutSubfolderRecords
   Folder("inner");
   File("inner/deep.mp4");
   Config().channel[0] = {kChannelVrDevice, media_.path()};
-  Start();
+  StartServer();
   const Listing listing = Get("<ch>0");
   ASSERT_TRUE(listing.ok);
   EXPECT_EQ(
@@ -146,7 +124,7 @@ TEST_F(ChannelListingTest, FileGroupsAreNumberedWhenSortedByDate) {
   File("Clip#1.mp4");
   File("Other.mp4");
   Config().channel[1] = {kChannelPcFolder, media_.path()};
-  Start();
+  StartServer();
   const Listing listing = Get("<ch>1,<sort_name>1");
   ASSERT_TRUE(listing.ok);
   std::map<std::string, int> groups;
@@ -160,7 +138,7 @@ TEST_F(ChannelListingTest, FavouritesListItemsWithStoredOrCurrentSizes) {
   File("fav.mp4", "123");
   test::WriteFileOrFail(home_.Join("favorite.vrl"),
                         "#name (Favorite)\n" + root_ + "/fav.mp4?<fs>100\n");
-  Start();
+  StartServer();
   Listing listing = Get("<ch>7");
   ASSERT_TRUE(listing.ok);
   ASSERT_EQ(listing.records.size(), 1u);
@@ -187,7 +165,7 @@ TEST_F(ChannelListingTest, APlaylistListsOnlyItsFolderLines) {
   Folder("dir/deeper");
   test::WriteFileOrFail(home_.Join("ch3.vrl"),
                         "#name Mine\n" + root_ + "/single.mp4\n" + root_ + "/dir\n");
-  Start();
+  StartServer();
   const Listing listing = Get("<ch>2");
   ASSERT_TRUE(listing.ok);
   EXPECT_EQ(listing.texts[1], "#RET_DIR(<indent>0,<path>\"" + root_ + "/dir\")");
@@ -202,7 +180,7 @@ TEST_F(ChannelListingTest, ChapterFoldersListTheirChaptersUnderThem) {
   Folder("Pics");
   File("Pics/only.jpg");
   Config().channel[1] = {kChannelPcFolder, media_.path()};
-  Start();
+  StartServer();
   MarkChapterFolder("Season");
   MarkChapterFolder("Pics");
   Listing listing = Get("<ch>1");
@@ -234,7 +212,7 @@ TEST_F(ChannelListingTest, ChapterFoldersListTheirChaptersUnderThem) {
 
 TEST_F(ChannelListingTest, UnlistableChannelsAreRefused) {
   Config().channel[1] = {kChannelPcFolder, "(Computer)"};
-  Start();
+  StartServer();
   EXPECT_FALSE(Get("<ch>1").ok);
   EXPECT_FALSE(Get("<ch>-1").ok);
   EXPECT_FALSE(Get("<ch>8").ok);

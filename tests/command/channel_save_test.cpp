@@ -5,18 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "command/command_server.h"
-#include "core/config.h"
-#include "core/paths.h"
-#include "core/server_runtime.h"
 #include "platform/file_system.h"
-#include "player_client.h"
-#include "test_support.h"
+#include "running_server.h"
 
 namespace velmor {
 namespace {
 
-constexpr uint32_t kWaitMs = 10000;
 constexpr char kFavouritesHeader[] = "\xEF\xBB\xBF#name (Favorite)\r\n";
 
 player::Chunk Text(const std::string& text) { return player::MakeTextChunk(text); }
@@ -25,24 +19,11 @@ player::Chunk Item(const std::string& path, long long size) {
   return Text("#DAT_SAVE_CHANNEL(<fs>" + std::to_string(size) + ",<path>\"" + path + "\")");
 }
 
-class ChannelSaveTest : public ::testing::Test {
+class ChannelSaveTest : public test::RunningServerTest {
  protected:
   void SetUp() override {
-    SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    Config().iPortServer = 0;
-    Config().iPortHttp = 0;
-    runtime_.Start();
-    Connect(&client_);
-  }
-
-  void Connect(player::PlayerClient* client) {
-    std::string error;
-    ASSERT_TRUE(client->Connect(platform::Ipv4Address::Loopback(),
-                                runtime_.command_server()->port(), kWaitMs, &error))
-        << error;
-    client->set_timeout_ms(kWaitMs);
-    ASSERT_TRUE(client->Handshake({}).Admitted());
+    RunningServerTest::SetUp();
+    StartServer();
   }
 
   std::vector<std::string> Texts(const player::Reply& reply) {
@@ -54,10 +35,6 @@ class ChannelSaveTest : public ::testing::Test {
   }
 
   std::string Favourites() { return test::ReadFileOrEmpty(home_.Join("favorite.vrl")); }
-
-  test::TempFolder home_;
-  ServerRuntime runtime_;
-  player::PlayerClient client_;
 };
 
 TEST_F(ChannelSaveTest, FavouritesKeepEachPathOnceTheSearchListKeepsAll) {
@@ -84,7 +61,7 @@ TEST_F(ChannelSaveTest, AnUploadMaySpanSeveralPackets) {
   // The save's result line, then the next command's of the same packet.
   std::vector<std::string> results;
   while (results.size() < 2) {
-    const auto packet = client_.ReceivePacket(kWaitMs, &error);
+    const auto packet = client_.ReceivePacket(test::kServerWaitMs, &error);
     ASSERT_TRUE(packet.has_value()) << error;
     for (const player::Chunk& chunk : *packet) {
       results.push_back(player::DecodeWireText(chunk.payload, nullptr).value_or("?"));

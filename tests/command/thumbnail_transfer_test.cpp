@@ -7,25 +7,18 @@
 #include <utility>
 #include <vector>
 
-#include "command/command_server.h"
 #include "command/tag_text.h"
-#include "core/config.h"
-#include "core/paths.h"
-#include "core/server_runtime.h"
 #include "library/data_table.h"
 #include "library/list_file.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
-#include "player_client.h"
-#include "test_support.h"
+#include "running_server.h"
 #include "thumbnail/placeholder_picture.h"
 #include "thumbnail/thumbnail_manager.h"
 #include "thumbnails.h"
 
 namespace velmor {
 namespace {
-
-constexpr uint32_t kWaitMs = 10000;
 
 // Waits for the thumbnail worker; the limit only turns a hang into a
 // failure.
@@ -50,28 +43,11 @@ std::string Picture(size_t size, char seed) {
   return bytes;
 }
 
-class ThumbnailTransferTest : public ::testing::Test {
+class ThumbnailTransferTest : public test::RunningServerTest {
  protected:
   void SetUp() override {
-    SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    Config().iPortServer = 0;
-    Config().iPortHttp = 0;
+    RunningServerTest::SetUp();
     Config().iUseFFMpeg = 0;
-  }
-
-  void Start() {
-    runtime_.Start();
-    Connect(&client_);
-  }
-
-  void Connect(player::PlayerClient* client) {
-    std::string error;
-    ASSERT_TRUE(client->Connect(platform::Ipv4Address::Loopback(),
-                                runtime_.command_server()->port(), kWaitMs, &error))
-        << error;
-    client->set_timeout_ms(kWaitMs);
-    ASSERT_TRUE(client->Handshake({}).Admitted());
   }
 
   ThumbnailManager* Thumbnails() { return runtime_.command_server()->thumbnails(); }
@@ -160,14 +136,11 @@ class ThumbnailTransferTest : public ::testing::Test {
     return reply;
   }
 
-  test::TempFolder home_;
   test::TempFolder media_;
-  ServerRuntime runtime_;
-  player::PlayerClient client_;
 };
 
 TEST_F(ThumbnailTransferTest, FetchSendsEachThumbnailWithItsInfoText) {
-  Start();
+  StartServer();
   const int64_t made = MediaRecord("a.mp4");
   const int64_t missing = MediaRecord("b.mp4");
   const std::string picture = Picture(5000, 'a');
@@ -192,7 +165,7 @@ TEST_F(ThumbnailTransferTest, FetchSendsEachThumbnailWithItsInfoText) {
 }
 
 TEST_F(ThumbnailTransferTest, LargeImagesComeInPiecesOfOneMebibyte) {
-  Start();
+  StartServer();
   const int64_t id = MediaRecord("a.mp4");
   const std::string picture = Picture(2 * 1048576 + 1000, 'b');
   test::WriteFileOrFail(ThumbnailOf(id), picture);
@@ -208,7 +181,7 @@ TEST_F(ThumbnailTransferTest, LargeImagesComeInPiecesOfOneMebibyte) {
 }
 
 TEST_F(ThumbnailTransferTest, FetchByPathSendsPicturesOnly) {
-  Start();
+  StartServer();
   const std::string picture = Picture(3000, 'c');
   test::WriteFileOrFail(media_.Join("photo.jpg"), picture);
   test::WriteFileOrFail(media_.Join("clip.mp4"), "video");
@@ -230,7 +203,7 @@ TEST_F(ThumbnailTransferTest, FetchByPathSendsPicturesOnly) {
 }
 
 TEST_F(ThumbnailTransferTest, AFetchWhoseCountOutrunsItsPayloadIsRefused) {
-  Start();
+  StartServer();
   const int64_t id = MediaRecord("a.mp4");
   test::WriteFileOrFail(ThumbnailOf(id), "jpeg");
   std::string error;
@@ -247,7 +220,7 @@ TEST_F(ThumbnailTransferTest, AFetchWhoseCountOutrunsItsPayloadIsRefused) {
 
 TEST_F(ThumbnailTransferTest, AMissingThumbnailIsMadeByTheWorkerAndFetchedNextTime) {
   Config().iUseFFMpeg = 1;
-  Start();
+  StartServer();
   // Not a video ffprobe can read (and no ffmpeg under Wine): the placeholder.
   const int64_t id = MediaRecord("broken.mp4", "not a video");
   ASSERT_EQ(Fetch(2, {{1, id}}).at(0).answer.status, 3);
@@ -264,7 +237,7 @@ TEST_F(ThumbnailTransferTest, AMissingThumbnailIsMadeByTheWorkerAndFetchedNextTi
 
 TEST_F(ThumbnailTransferTest, RequestCommandsCountAndDelete) {
   Config().iUseFFMpeg = 1;
-  Start();
+  StartServer();
   HoldTheWorker();
   const int64_t first = MediaRecord("a.mp4");
   const int64_t second = MediaRecord("b.mp4");
@@ -288,7 +261,7 @@ TEST_F(ThumbnailTransferTest, RequestCommandsCountAndDelete) {
 }
 
 TEST_F(ThumbnailTransferTest, AnUploadAcrossPacketsIsStoredWhole) {
-  Start();
+  StartServer();
   const int64_t id = MediaRecord("a.mp4");
   const std::string picture = Picture(1048576 + 300000, 'd');  // two packets
   const player::Reply reply = Upload(id, "<make>3\n<size>1280,720\n<player>v2\n", picture);
@@ -312,7 +285,7 @@ TEST_F(ThumbnailTransferTest, AnUploadAcrossPacketsIsStoredWhole) {
 }
 
 TEST_F(ThumbnailTransferTest, AnUploadWithMoreOrOtherThanAnnouncedStoresNothing) {
-  Start();
+  StartServer();
   const int64_t id = MediaRecord("a.mp4");
   std::string error;
   auto packets = player::MakeUploadPackets(id, "<make>3\n", "12345", &error);
@@ -350,7 +323,7 @@ TEST_F(ThumbnailTransferTest, AnUploadWithMoreOrOtherThanAnnouncedStoresNothing)
 }
 
 TEST_F(ThumbnailTransferTest, AnUploadCutOffByTheEndOfTheSessionStoresNothing) {
-  Start();
+  StartServer();
   const int64_t id = MediaRecord("a.mp4");
   std::string error;
   const auto packets =

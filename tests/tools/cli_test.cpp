@@ -8,14 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "command/command_server.h"
-#include "core/config.h"
-#include "core/paths.h"
-#include "core/server_runtime.h"
 #include "fake_peer.h"
 #include "library/list_file.h"
-#include "player_client.h"
-#include "test_support.h"
+#include "running_server.h"
 
 namespace velmor::player {
 namespace {
@@ -73,6 +68,7 @@ TEST(ParseCommandLineTest, RefusesBadUsageWithAReason) {
       {":80", "setup"},
       {"h:0", "setup"},
       {"h:70000", "setup"},
+      {"h:00000000000000000080", "setup"},  // more digits than any 64-bit number has
       {"h", "--timeout", "0", "setup"},
       {"h", "--password"},
       {"h", "setup", "extra"},
@@ -212,20 +208,17 @@ TEST(ParseCommandLineTest, ReadsTheSearchCommands) {
 }
 
 // The search commands against a running server, with real folders.
-class SearchCliTest : public ::testing::Test {
+class SearchCliTest : public velmor::test::RunningServerTest {
  protected:
   void SetUp() override {
-    SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    Config().iPortServer = 0;
-    Config().iPortHttp = 0;
+    RunningServerTest::SetUp();
     root_ = WithForwardSlashes(media_.path());
     ASSERT_TRUE(EnsureFolder(root_ + "/sub"));
     velmor::test::WriteFileOrFail(root_ + "/Two-Words.mp4", "12345");
     velmor::test::WriteFileOrFail(root_ + "/sub/two words.mp4", "1");
     velmor::test::WriteFileOrFail(home_.Join("SearchFolder1.vrl"), root_ + "\r\n");
     velmor::test::WriteFileOrFail(home_.Join("PCFolderList.vrl"), root_ + "\r\n#sc Videos\r\n");
-    runtime_.Start();
+    StartRuntime();
   }
 
   int Run(CliCommand command, std::string* out, std::string* err,
@@ -240,10 +233,8 @@ class SearchCliTest : public ::testing::Test {
     return code;
   }
 
-  velmor::test::TempFolder home_;
   velmor::test::TempFolder media_;
   std::string root_;
-  ServerRuntime runtime_;
 };
 
 TEST_F(SearchCliTest, SearchPrintsEveryFoundPath) {

@@ -8,12 +8,8 @@
 #include <vector>
 
 #include "cli.h"
-#include "command/command_server.h"
-#include "core/config.h"
-#include "core/paths.h"
-#include "core/server_runtime.h"
 #include "library/data_table.h"
-#include "test_support.h"
+#include "running_server.h"
 #include "thumbnail/test_media.h"
 
 namespace velmor::player {
@@ -84,14 +80,11 @@ TEST(ThumbnailCommandLineTest, ReadsTheThumbnailCommands) {
   }
 }
 
-class ThumbnailCliTest : public ::testing::Test {
+class ThumbnailCliTest : public velmor::test::RunningServerTest {
  protected:
   void SetUp() override {
-    SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    Config().iPortServer = 0;
-    Config().iPortHttp = 0;
-    runtime_.Start();
+    RunningServerTest::SetUp();
+    StartRuntime();
   }
 
   CliOptions Options(CliCommand command) {
@@ -107,9 +100,7 @@ class ThumbnailCliTest : public ::testing::Test {
     return table.CreateRecord(path, 10)->id_int;
   }
 
-  velmor::test::TempFolder home_;
   velmor::test::TempFolder work_;
-  ServerRuntime runtime_;
 };
 
 TEST_F(ThumbnailCliTest, UploadThenFetchTheSamePictureBack) {

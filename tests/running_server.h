@@ -1,6 +1,6 @@
 // A server running in process, with its home in a temporary folder and a
 // player client admitted to it: the base of the end-to-end tests of the
-// command port.
+// command port and of the command-line player.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -35,7 +35,8 @@ struct CommandAnswer {
 
 class RunningServerTest : public ::testing::Test {
  protected:
-  // The settings' defaults in a fresh home, with any free ports.
+  // The settings' defaults in a fresh home, with any free ports. A derived
+  // fixture changes settings after this and before starting.
   void SetUp() override {
     SetProgramFolder(home_.path());
     ASSERT_TRUE(LoadConfig());
@@ -43,15 +44,29 @@ class RunningServerTest : public ::testing::Test {
     Config().iPortHttp = 0;
   }
 
+  // The servers stop before a derived fixture's folders go away.
+  void TearDown() override {
+    client_.Close();
+    runtime_.Shutdown();
+  }
+
   // Starts the servers and admits the client.
   void StartServer() {
-    runtime_.Start();
+    StartRuntime();
+    Connect(&client_);
+  }
+
+  // Starts the servers without a client.
+  void StartRuntime() { runtime_.Start(); }
+
+  // Connects a client to the running servers and has it admitted.
+  void Connect(player::PlayerClient* client) {
     std::string error;
-    ASSERT_TRUE(client_.Connect(platform::Ipv4Address::Loopback(),
+    ASSERT_TRUE(client->Connect(platform::Ipv4Address::Loopback(),
                                 runtime_.command_server()->port(), kServerWaitMs, &error))
         << error;
-    client_.set_timeout_ms(kServerWaitMs);
-    ASSERT_TRUE(client_.Handshake({}).Admitted());
+    client->set_timeout_ms(kServerWaitMs);
+    ASSERT_TRUE(client->Handshake({}).Admitted());
   }
 
   CommandAnswer Run(const std::string& name, std::vector<std::string> fields = {}) {
