@@ -69,6 +69,11 @@ std::optional<std::vector<ListRecord>> DecodeListRecords(std::string_view payloa
                                                          std::string* error);
 
 // One "RTDT" chunk: the answer to one item of a thumbnail fetch.
+// A thumbnail answer's status: the picture came; it is missing and a
+// request to make it was added.
+inline constexpr uint16_t kThumbnailLoaded = 1;
+inline constexpr uint16_t kThumbnailRequested = 3;
+
 struct ThumbnailAnswer {
   uint16_t index = 0;
   uint16_t status = 0;

@@ -169,7 +169,7 @@ bool SaveThumbnails(const CliOptions& options, const Reply& reply, std::ostream&
   }
   bool saved = true;
   for (const FetchedThumbnail& thumbnail : *thumbnails) {
-    if (thumbnail.answer.status != 1) continue;
+    if (thumbnail.answer.status != kThumbnailLoaded) continue;
     std::string path;
     if (options.command == CliCommand::kThumbPath) {
       path = options.output.empty() ? DefaultOutputName(options.path) : options.output;

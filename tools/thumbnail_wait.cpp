@@ -12,10 +12,6 @@
 namespace velmor::player {
 namespace {
 
-// Fetch statuses: the picture came; it is missing and a request was added.
-constexpr uint16_t kStatusLoaded = 1;
-constexpr uint16_t kStatusRequested = 3;
-
 // The asked ids still without a picture after the first fetch: those the
 // server's worker was asked to make, those nobody is making, and the
 // ids below the record range (temporary ids of listings), which no
@@ -33,11 +29,11 @@ Missing MissingAfter(const CliOptions& options, const std::vector<FetchedThumbna
   for (const FetchedThumbnail& thumbnail : answers) {
     // An answer for an item not asked for was reported when saving.
     if (thumbnail.answer.index >= options.record_ids.size()) continue;
-    if (thumbnail.answer.status == kStatusLoaded) continue;
+    if (thumbnail.answer.status == kThumbnailLoaded) continue;
     const int64_t id = options.record_ids[thumbnail.answer.index];
     if (id < kSmallestRecordId) {
       missing.temporary.push_back(id);
-    } else if (thumbnail.answer.status == kStatusRequested) {
+    } else if (thumbnail.answer.status == kThumbnailRequested) {
       missing.requested.push_back(id);
     } else {
       missing.not_requested.push_back(id);
@@ -88,7 +84,7 @@ bool FetchAgain(const CliOptions& options, PlayerClient* client, std::vector<int
   for (const FetchedThumbnail& thumbnail : *answers) {
     if (thumbnail.answer.index >= again.record_ids.size()) continue;
     const int64_t id = again.record_ids[thumbnail.answer.index];
-    if (thumbnail.answer.status != kStatusLoaded) {
+    if (thumbnail.answer.status != kThumbnailLoaded) {
       still_missing.push_back(id);
       continue;
     }

@@ -73,10 +73,7 @@ void CommandServer::ApplyServerSettings() {
   const S_CONFIG& config = Config();
   ResolveFolderSetting(config.pcTrimPath);
   BindChannelLists();
-  video_ext_.Parse(config.pcExt);
-  audio_ext_.Parse(config.pcAudioExt);
-  image_ext_.Parse(config.pcImageExt);
-  PublishMediaExtensions();
+  PublishMediaExtensions(config);
   live_timeout_ms_ = static_cast<uint32_t>(config.iLiveTimeOutSec) * 1000u;
   if (suspended_) {
     suspended_ = false;
@@ -99,11 +96,10 @@ void CommandServer::ApplyServerSettings() {
     ThumbnailManager::Settings thumbnail_settings = ThumbnailManager::SettingsFor(
         this, thumbnail_folder, ResolveFolderSetting(config.pcFFMpegPath));
     thumbnail_settings.use_ffmpeg = config.iUseFFMpeg == 1;
-    // The worker's own copies: the session may parse the sets again while
-    // the worker reads them.
-    thumbnail_settings.video = video_ext_;
-    thumbnail_settings.audio = audio_ext_;
-    thumbnail_settings.image = image_ext_;
+    // The worker's own copies, as the stream thread has its snapshot.
+    thumbnail_settings.video = media_->video;
+    thumbnail_settings.audio = media_->audio;
+    thumbnail_settings.image = media_->image;
     thumbnails_->Configure(thumbnail_settings);
   }
   if (data_table_) {
@@ -248,17 +244,21 @@ bool CommandServer::IsMediaPath(const std::string& path) const {
     std::lock_guard<std::mutex> lock(media_lock_);
     sets = media_;
   }
-  return MediaSets{sets->video, sets->audio, sets->image}.IsMedia(path);
+  return sets->Sets().IsMedia(path);
 }
 
 void CommandServer::PublishPlayerAddress(const platform::Ipv4Address& peer) {
   player_address_.store(PackedAddress(peer));
 }
 
-// The sets replaced go when their last reader lets go, outside the lock.
-void CommandServer::PublishMediaExtensions() {
-  std::shared_ptr<const MediaExtensions> sets =
-      std::make_shared<const MediaExtensions>(MediaExtensions{video_ext_, audio_ext_, image_ext_});
+// Parsed anew and swapped in whole; the sets replaced go when their last
+// reader lets go, outside the lock.
+void CommandServer::PublishMediaExtensions(const S_CONFIG& config) {
+  auto parsed = std::make_shared<MediaExtensions>();
+  parsed->video.Parse(config.pcExt);
+  parsed->audio.Parse(config.pcAudioExt);
+  parsed->image.Parse(config.pcImageExt);
+  std::shared_ptr<const MediaExtensions> sets = std::move(parsed);
   std::lock_guard<std::mutex> lock(media_lock_);
   media_.swap(sets);
 }

@@ -30,6 +30,7 @@
 namespace velmor {
 
 class ServerHost;
+struct S_CONFIG;
 
 class CommandServer {
  public:
@@ -102,9 +103,11 @@ class CommandServer {
   SearchManager* CreateSearchManager();
   ThumbnailManager* thumbnails() const { return thumbnails_.get(); }
   DataTable* data_table() const { return data_table_.get(); }
-  const CExt& video_extensions() const { return video_ext_; }
-  const CExt& audio_extensions() const { return audio_ext_; }
-  const CExt& image_extensions() const { return image_ext_; }
+  // Valid while the command lock is held: only ApplyServerSettings, under
+  // that lock, replaces them.
+  const CExt& video_extensions() const { return media_->video; }
+  const CExt& audio_extensions() const { return media_->audio; }
+  const CExt& image_extensions() const { return media_->image; }
 
  private:
   static int SessionPassCallback(void* self);
@@ -132,7 +135,7 @@ class CommandServer {
   void BindChannelLists();
   void ReleaseLibrary();
   void PublishPlayerAddress(const platform::Ipv4Address& peer);
-  void PublishMediaExtensions();
+  void PublishMediaExtensions(const S_CONFIG& config);
 
   ServerHost* host_;
   std::recursive_mutex lock_;
@@ -169,16 +172,14 @@ class CommandServer {
   std::unique_ptr<SearchManager> search_;
   std::unique_ptr<ThumbnailManager> thumbnails_;
   std::unique_ptr<DataTable> data_table_;
-  CExt video_ext_;
-  CExt audio_ext_;
-  CExt image_ext_;
 
   // Published for the stream thread: the player's address packed into 32
-  // bits, and a copy of the three sets that is replaced, never changed.
+  // bits, and the three sets, replaced whole, never changed.
   struct MediaExtensions {
     CExt video;
     CExt audio;
     CExt image;
+    MediaSets Sets() const { return {video, audio, image}; }
   };
   std::atomic<uint32_t> player_address_{0};
   mutable std::mutex media_lock_;  // guards only the pointer's copy and swap

@@ -23,7 +23,7 @@ InputKind ProbeKindOf(int media_type) {
 
 MediaRunner ThumbnailManager::RunnerFor(const Settings& settings) const {
   MediaRunner::Settings runner;
-  runner.programs = {settings.ffmpeg_program, settings.ffprobe_program, settings.ffmpeg_folder};
+  runner.programs = settings.programs;
   runner.running = &running_;
   runner.time_limit_ms = settings.time_limit_ms;
   return MediaRunner(runner);

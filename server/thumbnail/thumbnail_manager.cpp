@@ -47,10 +47,7 @@ ThumbnailManager::Settings ThumbnailManager::SettingsFor(void* owner,
   Settings settings;
   settings.owner = owner;
   settings.thumbnail_folder = thumbnail_folder;
-  const MediaPrograms programs = MediaProgramsIn(ffmpeg_folder);
-  settings.ffmpeg_program = programs.ffmpeg;
-  settings.ffprobe_program = programs.ffprobe;
-  settings.ffmpeg_folder = programs.folder;
+  settings.programs = MediaProgramsIn(ffmpeg_folder);
   settings.enabled = true;
   return settings;
 }

@@ -34,10 +34,7 @@ class ThumbnailManager {
   struct Settings {
     void* owner = nullptr;
     std::string thumbnail_folder;
-    std::string ffmpeg_program;
-    std::string ffprobe_program;
-    // Where both programs run.
-    std::string ffmpeg_folder;
+    MediaPrograms programs;   // ffmpeg and ffprobe, and the folder they run in
     bool enabled = false;     // the paths are set: the worker serves requests
     bool use_ffmpeg = false;  // "rw.iUseFFMpeg": requests are taken at all
     // Which extensions make a record video, audio or image.

@@ -54,11 +54,9 @@ class ThumbnailManagerTest : public ::testing::Test {
   void Configure(bool use_ffmpeg, bool worker_runs, bool installed = true) {
     ThumbnailManager::Settings settings;
     settings.thumbnail_folder = thumbnails_;
-    const MediaPrograms programs =
-        installed ? test::InstalledMediaPrograms()
-                  : MediaPrograms{home_.Join("no/ffmpeg"), home_.Join("no/ffprobe")};
-    settings.ffmpeg_program = programs.ffmpeg;
-    settings.ffprobe_program = programs.ffprobe;
+    settings.programs = installed
+                            ? test::InstalledMediaPrograms()
+                            : MediaPrograms{home_.Join("no/ffmpeg"), home_.Join("no/ffprobe")};
     settings.enabled = worker_runs;
     settings.use_ffmpeg = use_ffmpeg;
     settings.video.Parse("mp4 mkv");
@@ -459,8 +457,7 @@ TEST_F(ThumbnailManagerTest, AStoppingManagerEndsAChildThatNeverFinishes) {
     manager.SetDataTable(&table_);
     ThumbnailManager::Settings settings;
     settings.thumbnail_folder = thumbnails_;
-    settings.ffmpeg_program = script;
-    settings.ffprobe_program = script;
+    settings.programs = {script, script};
     settings.enabled = true;
     settings.use_ffmpeg = true;
     settings.video.Parse("mp4");
