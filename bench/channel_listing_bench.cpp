@@ -12,11 +12,11 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
-#include "core/server_runtime.h"
 #include "library/list_file.h"
 #include "platform/child_process.h"
 #include "platform/file_system.h"
 #include "player_client.h"
+#include "runtime/server_runtime.h"
 
 namespace {
 

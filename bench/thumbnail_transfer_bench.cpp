@@ -12,10 +12,10 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
-#include "core/server_runtime.h"
 #include "library/data_table.h"
 #include "platform/file_system.h"
 #include "player_client.h"
+#include "runtime/server_runtime.h"
 #include "thumbnails.h"
 
 namespace {
@@ -73,11 +73,12 @@ int main(int argc, char** argv) {
   std::vector<player::ThumbnailItem> items;
   const std::string picture(kThumbnailBytes, 'j');
   {
-    DataTable::Locked table = server->data_table()->Lock();
+    DataTable::Locked table = runtime.library().data_table()->Lock();
     for (size_t i = 0; i < kItemsPerFetch; ++i) {
       S_DATATABLE* record = table.CreateRecord("/bench/clip" + std::to_string(i) + ".mp4", 1);
       platform::WriteFileAtomically(
-          JoinPath(server->thumbnails()->settings().thumbnail_folder, record->id_text + ".jpg"),
+          JoinPath(runtime.library().thumbnails()->settings().thumbnail_folder,
+                   record->id_text + ".jpg"),
           picture);
       items.push_back({0, record->id_int});
     }

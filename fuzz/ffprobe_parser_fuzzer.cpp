@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "command/tag_text.h"
+#include "library/tag_text.h"
 #include "thumbnail/ffprobe_parser.h"
 #include "thumbnail/thumbnail_info.h"
 

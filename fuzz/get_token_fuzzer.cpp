@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/get_token.h"
+#include "base/get_token.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view line(reinterpret_cast<const char*>(data), size);

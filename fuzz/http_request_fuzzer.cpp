@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "stream/http_request.h"
 #include "stream/percent_decode.h"
 #include "stream/request_buffer.h"

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "library/sort_items.h"
 #include "platform/natural_order.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "command/tag_text.h"
+#include "library/tag_text.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "command/tagged_fields.h"
-#include "core/utf.h"
+#include "base/tagged_fields.h"
+#include "base/utf.h"
 
 namespace {
 

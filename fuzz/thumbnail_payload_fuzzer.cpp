@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/utf.h"
 #include "command/packet_format.h"
 #include "command/thumbnail_payload.h"
-#include "core/utf.h"
 
 namespace {
 

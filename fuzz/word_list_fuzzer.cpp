@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "fuzz_support.h"
 #include "library/word_list.h"
 #include "platform/file_system.h"

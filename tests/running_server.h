@@ -11,8 +11,8 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
-#include "core/server_runtime.h"
 #include "player_client.h"
+#include "runtime/server_runtime.h"
 #include "test_support.h"
 
 namespace velmor::test {

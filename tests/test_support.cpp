@@ -5,7 +5,7 @@
 #include <atomic>
 #include <vector>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/socket.h"

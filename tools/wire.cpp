@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/utf.h"
 #include "byte_io.h"
-#include "core/utf.h"
 
 namespace velmor::player {
 namespace {

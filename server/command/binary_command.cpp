@@ -3,8 +3,8 @@
 #include <limits>
 #include <string_view>
 
+#include "base/utf.h"
 #include "command/packet_format.h"
-#include "core/utf.h"
 
 namespace velmor {
 namespace {

@@ -1,9 +1,10 @@
 #include "command/channel_commands.h"
 
-#include "command/command_server.h"
-#include "command/tagged_fields.h"
+#include "base/tagged_fields.h"
+#include "base/utf.h"
+#include "command/command_context.h"
+#include "command/listing_writer.h"
 #include "core/paths.h"
-#include "core/utf.h"
 #include "library/channel_list.h"
 #include "library/channel_root.h"
 #include "library/data_table_record.h"
@@ -15,8 +16,8 @@ namespace {
 
 // The list bound to a channel, or null when the channel is neither the
 // search nor the favourites list's.
-CChannelList* ListOfChannel(CommandServer& server, int channel) {
-  for (CChannelList* list : {server.search_results(), server.favourites()}) {
+CChannelList* ListOfChannel(CommandContext& context, int channel) {
+  for (CChannelList* list : {context.library.search_results(), context.library.favourites()}) {
     if (list != nullptr && list->channel() == channel) return list;
   }
   return nullptr;
@@ -53,17 +54,17 @@ int64_t SizeOnDisk(const std::string& path) {
   return GetFileSize64(host_path);
 }
 
-S_LIST_RECORD ListItemRecord(CommandServer& server, const ListPathLine& line, int64_t size,
+S_LIST_RECORD ListItemRecord(CommandContext& context, const ListPathLine& line, int64_t size,
                              ListKind kind) {
   S_LIST_RECORD record;
   const size_t slash = line.path.find_last_of('/');
   record.folder = slash == std::string::npos ? std::string() : line.path.substr(0, slash);
   record.name = slash == std::string::npos ? line.path : line.path.substr(slash + 1);
   record.file_size = size;
-  const MediaSets media{server.video_extensions(), server.audio_extensions(),
-                        server.image_extensions()};
+  const MediaSets media{context.library.video_extensions(), context.library.audio_extensions(),
+                        context.library.image_extensions()};
   uint64_t flags = 0;
-  if (DataTable* table = server.data_table()) {
+  if (DataTable* table = context.library.data_table()) {
     DataTable::Locked locked = table->Lock();
     S_DATATABLE* found = locked.Find(line.path, size);
     // Every favourite keeps a permanent id.
@@ -80,7 +81,7 @@ S_LIST_RECORD ListItemRecord(CommandServer& server, const ListPathLine& line, in
   return record;
 }
 
-int ListChannelFile(CommandServer& server, const std::string& path, ListKind kind,
+int ListChannelFile(CommandContext& context, const std::string& path, ListKind kind,
                     FolderListing* folders, ListingWriter* records) {
   records->Begin();
   bool update = false;
@@ -99,62 +100,62 @@ int ListChannelFile(CommandServer& server, const std::string& path, ListKind kin
       size = SizeOnDisk(line.path);
       update = true;
     }
-    records->Append(ListItemRecord(server, line, size, kind));
+    records->Append(ListItemRecord(context, line, size, kind));
     return 1;
   });
   records->Flush();
-  if (update) server.QueueText("#RET_UPDATE()");
+  if (update) context.session.QueueText("#RET_UPDATE()");
   return result;
 }
 
 }  // namespace
 
-int CommandGetChannel(CommandServer& server, const std::string& text) {
+int CommandGetChannel(CommandContext& context, const std::string& text) {
   int channel = -1;
   if (!FindNumber(text, "<ch>", &channel) || channel < 0) return 0;
   const ListingRequest request = ReadListingRequest(text);
   ChannelRoot root;
   if (!ResolveChannelRoot(channel, &root)) return 0;
-  server.QueueText("#RET_ROOT(<path>\"" + root.path + "\")");
-  PacketWriter* out = server.send_buffer();
+  context.session.QueueText("#RET_ROOT(<path>\"" + root.path + "\")");
+  PacketWriter* out = context.session.send_buffer();
   if (out == nullptr) return 0;
   ListingWriter records(out);
-  const MediaSets media{server.video_extensions(), server.audio_extensions(),
-                        server.image_extensions()};
-  FolderListing folders(out, &records, server.data_table(), media, request, Config());
+  const MediaSets media{context.library.video_extensions(), context.library.audio_extensions(),
+                        context.library.image_extensions()};
+  FolderListing folders(&records, context.library.data_table(), media, request, Config());
   int result = 0;
   if (root.kind == kPathFolder) {
     result = folders.ListFolder(root.path, 0, root.recursive);
   } else if (root.kind == kPathFile) {
     ListKind kind = kPlaylist;
-    if (CChannelList* list = ListOfChannel(server, channel)) {
+    if (CChannelList* list = ListOfChannel(context, channel)) {
       list->RememberFileTime();
       kind = list->kind() == CChannelList::kFavourites ? kFavouritesList : kSearchList;
     }
-    result = ListChannelFile(server, root.path, kind, &folders, &records);
+    result = ListChannelFile(context, root.path, kind, &folders, &records);
   }
   if (result != 1) return 0;
-  server.QueueText("#RET_END(<no>" + std::to_string(records.count()) + ")");
+  context.session.QueueText("#RET_END(<no>" + std::to_string(records.count()) + ")");
   return 1;
 }
 
-int CommandSaveChannel(CommandServer& server, const std::string& text) {
+int CommandSaveChannel(CommandContext& context, const std::string& text) {
   int channel = 0;
   if (!FindNumber(text, "<ch>", &channel)) return 0;
-  CChannelList* list = ListOfChannel(server, channel);
+  CChannelList* list = ListOfChannel(context, channel);
   if (list == nullptr) return 0;
   list->Clear();
   if (list->ChangedOnDisk()) {
     // Items edited on disk since the player fetched the list come first.
     list->Read();
-    server.QueueText("#RET_RELOAD(<ch>" + std::to_string(channel) + ")");
+    context.session.QueueText("#RET_RELOAD(<ch>" + std::to_string(channel) + ")");
   }
   int received = 0;
   Chunk chunk;
   std::string item;
   for (;;) {
     // An upload cut off by the end of the session writes nothing.
-    if (!server.TakeFollowingChunk(&chunk)) return 0;
+    if (!context.session.TakeFollowingChunk(&chunk)) return 0;
     const UploadItem kind = KindOf(chunk, &item);
     if (kind == UploadItem::kOther) return 0;
     if (kind == UploadItem::kEnd) break;
@@ -166,7 +167,7 @@ int CommandSaveChannel(CommandServer& server, const std::string& text) {
   }
   int announced = 0;
   if (FindNumber(item, "<no>", &announced) && announced != received) {
-    server.PostStatusEvent(kStatusChannelSaveMismatch, kTextError, kSaveChannelMismatch);
+    context.status.Post(kStatusChannelSaveMismatch, kTextError, kSaveChannelMismatch);
     return 0;
   }
   return list->Write() ? 1 : 0;

@@ -7,12 +7,12 @@
 
 namespace velmor {
 
-class CommandServer;
+struct CommandContext;
 
 inline constexpr char kSaveChannelMismatch[] =
     "エラー： CommandSaveChannel 受け取ったデータの数が合わない";
 
-int CommandGetChannel(CommandServer& server, const std::string& text);
-int CommandSaveChannel(CommandServer& server, const std::string& text);
+int CommandGetChannel(CommandContext& context, const std::string& text);
+int CommandSaveChannel(CommandContext& context, const std::string& text);
 
 }  // namespace velmor

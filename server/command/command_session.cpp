@@ -2,13 +2,13 @@
 // its packets are framed and every chunk is answered with a result line.
 #include <new>
 
+#include "base/utf.h"
 #include "command/channel_commands.h"
 #include "command/command_server.h"
 #include "command/command_set.h"
 #include "command/tag_list.h"
 #include "command/thumbnail_commands.h"
 #include "core/config.h"
-#include "core/utf.h"
 #include "platform/clock.h"
 
 namespace velmor {
@@ -97,8 +97,8 @@ bool CommandServer::AcceptPlayer() {
     send_ = PacketWriter::Create(send_capacity_);
     if (send_) send_->SetSink([this](std::span<const uint8_t> bytes) { return SendPacket(bytes); });
   }
-  PostStatusEvent(kStatusConnected, kTextConnected, peer_.ToString());
-  if (data_table_) data_table_->RefreshDate();  // new ids take today's date
+  status_.Post(kStatusConnected, kTextConnected, peer_.ToString());
+  if (DataTable* table = library_->data_table()) table->RefreshDate();  // new ids take today's date
   last_activity_ms_ = clock_();
   return true;
 }
@@ -109,7 +109,7 @@ bool CommandServer::ReceivePacket() {
   if (!recv_buffer_) {
     recv_buffer_.reset(new (std::nothrow) uint8_t[recv_capacity_]);
     if (!recv_buffer_) {
-      PostStatusEvent(kStatusFatal, kTextFatalError, kRecvAllocText);
+      status_.Post(kStatusFatal, kTextFatalError, kRecvAllocText);
       return false;
     }
   }
@@ -150,7 +150,7 @@ bool CommandServer::ReceivePacket() {
       // port for the next player instead of waiting for the time-out. The
       // disconnection replaces the fatal event in the slot before the user
       // interface takes it, so its reason carries the fatal text too.
-      PostStatusEvent(kStatusFatal, kTextFatalError, kNotPackText);
+      status_.Post(kStatusFatal, kTextFatalError, kNotPackText);
       EndSession(std::string(kReasonBadPacket) + ": " + kNotPackText);
       return false;
     case FrameResult::kTooLong:
@@ -189,8 +189,9 @@ int CommandServer::DispatchChunk(const Chunk& chunk) {
   if (chunk.code == kCodeStrg) return HandleText(ChunkText(chunk));
   if (!authenticated_) return 0;
   if (chunk.code == kCodeMsge) return HandleCommand(chunk);
-  if (chunk.code == kCodeThum) return HandleThumbnailFetch(*this, chunk);
-  if (chunk.code == kCodeMkth) return HandleThumbnailUpload(*this, chunk);
+  CommandContext context = HandlerContext();
+  if (chunk.code == kCodeThum) return HandleThumbnailFetch(context, chunk);
+  if (chunk.code == kCodeMkth) return HandleThumbnailUpload(context, chunk);
   return 0;
 }
 
@@ -198,7 +199,8 @@ int CommandServer::HandleCommand(const Chunk& chunk) {
   BinaryCommand command;
   if (!ParseBinaryCommand(chunk.payload, chunk.size, &command)) return 0;
   CommandReply reply;
-  const int result = RunCommand(*this, command, &reply);
+  CommandContext context = HandlerContext();
+  const int result = RunCommand(context, command, &reply);
   for (int k = 0; k < reply.count && send_; ++k) {
     send_->AppendResultSlot(k, reply.slots[k].value, reply.slots[k].text);
   }
@@ -214,15 +216,16 @@ int CommandServer::HandleText(const std::string& text) {
     result = ApplyHandshake(HandlePassword(text, Config(), clock_(), &handshake_));
   }
   if (!authenticated_) return result;
-  if (StartsWith(text, "#CMD_GET_CHANNEL")) return CommandGetChannel(*this, text);
-  if (StartsWith(text, "#CMD_SAVE_CHANNEL")) return CommandSaveChannel(*this, text);
+  CommandContext context = HandlerContext();
+  if (StartsWith(text, "#CMD_GET_CHANNEL")) return CommandGetChannel(context, text);
+  if (StartsWith(text, "#CMD_SAVE_CHANNEL")) return CommandSaveChannel(context, text);
   return result;
 }
 
 int CommandServer::ApplyHandshake(const HandshakeOutcome& outcome) {
   authenticated_ = handshake_.authenticated;
   if (!outcome.ok) {
-    PostStatusEvent(outcome.status_code, kTextError, outcome.status_text);
+    status_.Post(outcome.status_code, kTextError, outcome.status_text);
     return 0;
   }
   for (const std::string& reply : outcome.replies) {
@@ -255,8 +258,8 @@ void CommandServer::QueueResultLine(int result) {
     send_->AppendText("#RET_OK()");
     return;
   }
-  send_->AppendText("#RET_ERR(<code>" + std::to_string(status_.code) + ",<message>\"" +
-                    status_.second_text + "\")");
+  send_->AppendText("#RET_ERR(<code>" + std::to_string(status_.pending().code) + ",<message>\"" +
+                    status_.pending().second_text + "\")");
 }
 
 bool CommandServer::SendPacket(std::span<const uint8_t> packet) {
@@ -265,7 +268,7 @@ bool CommandServer::SendPacket(std::span<const uint8_t> packet) {
     case SendResult::kSent:
       break;
     case SendResult::kTimedOut:
-      PostStatusEvent(kStatusSendTimeout, kTextError, kSendTimeoutText);
+      status_.Post(kStatusSendTimeout, kTextError, kSendTimeoutText);
       return false;
     case SendResult::kFailed:
       return false;  // the next receive ends the session with the error

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "base/decimal_text.h"
 #include "command/file_commands.h"
 #include "command/record_commands.h"
 #include "command/search_commands.h"
@@ -89,10 +90,10 @@ CommandHandler FindCommand(std::string_view name) {
   return nullptr;
 }
 
-int RunCommand(CommandServer& server, const BinaryCommand& command, CommandReply* reply) {
+int RunCommand(CommandContext& context, const BinaryCommand& command, CommandReply* reply) {
   const CommandHandler handler = FindCommand(command.name);
   if (handler == nullptr) return 0;
-  return handler(server, CommandRequest{command}, reply);
+  return handler(context, CommandRequest{command}, reply);
 }
 
 }  // namespace velmor

@@ -11,7 +11,7 @@
 
 namespace velmor {
 
-class CommandServer;
+struct CommandContext;
 
 inline constexpr int kMaxResultSlots = 32;
 
@@ -39,7 +39,7 @@ struct CommandRequest {
   int64_t Int64(int number) const;
 };
 
-using CommandHandler = int (*)(CommandServer& server, const CommandRequest& request,
+using CommandHandler = int (*)(CommandContext& context, const CommandRequest& request,
                                CommandReply* reply);
 
 struct CommandEntry {
@@ -52,6 +52,6 @@ CommandHandler FindCommand(std::string_view name);
 
 // Runs the command and fills the reply; an unknown name gives result 0
 // and no slots.
-int RunCommand(CommandServer& server, const BinaryCommand& command, CommandReply* reply);
+int RunCommand(CommandContext& context, const BinaryCommand& command, CommandReply* reply);
 
 }  // namespace velmor

@@ -1,6 +1,6 @@
 #include "command/file_commands.h"
 
-#include "command/command_server.h"
+#include "command/command_context.h"
 #include "core/paths.h"
 #include "core/server_log.h"
 #include "library/data_table.h"
@@ -15,15 +15,15 @@ std::string Quoted(std::string_view name, std::string_view value) {
   return std::string(name) + "=\"" + std::string(value) + "\"";
 }
 
-void Log(CommandServer& server, std::string_view tag, const std::string& fields) {
-  server.server_log().WriteLine(ServerLog::Tagged(tag, fields));
+void Log(CommandContext& context, std::string_view tag, const std::string& fields) {
+  context.log.WriteLine(ServerLog::Tagged(tag, fields));
 }
 
 // A chapter folder moved onto the name of another chapter folder would make
 // the two one (chapter folders are known by their names).
-bool CollidesWithChapterFolder(CommandServer& server, const std::string& from,
+bool CollidesWithChapterFolder(CommandContext& context, const std::string& from,
                                const std::string& to) {
-  DataTable* table = server.data_table();
+  DataTable* table = context.library.data_table();
   if (table == nullptr) return false;
   DataTable::Locked locked = table->Lock();
   const S_DATATABLE* moved = locked.Find(WithForwardSlashes(from), kSizeFolder);
@@ -32,52 +32,52 @@ bool CollidesWithChapterFolder(CommandServer& server, const std::string& from,
   return target != nullptr && target != moved;
 }
 
-void RecordMoved(CommandServer& server, int64_t id, const std::string& to,
+void RecordMoved(CommandContext& context, int64_t id, const std::string& to,
                  const std::string& from) {
-  if (DataTable* table = server.data_table()) {
+  if (DataTable* table = context.library.data_table()) {
     table->Lock().UpdatePathAfterMove(id, WithForwardSlashes(to), WithForwardSlashes(from));
   }
 }
 
 }  // namespace
 
-int CommandPlay(CommandServer& server, const CommandRequest& request, CommandReply*) {
+int CommandPlay(CommandContext& context, const CommandRequest& request, CommandReply*) {
   const std::string& path = request.Text(1);
   const bool no_check = request.Int(2) == 1;
   const bool log = request.Int(3) == 1;
   if (!no_check && (!IsAbsoluteFilePath(path) || PathKind(path) != kPathFile)) {
-    Log(server, "PLAY_FILE:ERROR", Quoted("path", path));
+    Log(context, "PLAY_FILE:ERROR", Quoted("path", path));
     return 0;
   }
-  if (log) Log(server, "PLAY_FILE", Quoted("path", path));
+  if (log) Log(context, "PLAY_FILE", Quoted("path", path));
   return 1;
 }
 
-int CommandIsFindPath(CommandServer&, const CommandRequest& request, CommandReply* reply) {
+int CommandIsFindPath(CommandContext&, const CommandRequest& request, CommandReply* reply) {
   reply->Set(0, PathKind(request.Text(1)));
   return 1;
 }
 
-int CommandMakeDir(CommandServer& server, const CommandRequest& request, CommandReply*) {
+int CommandMakeDir(CommandContext& context, const CommandRequest& request, CommandReply*) {
   const std::string& folder = request.Text(1);
   // Only absolute folders: a relative one would land wherever the server
   // happens to run.
   if (platform::IsAbsolutePath(folder) && EnsureFolder(folder)) {
-    Log(server, "MAKE_DIR", Quoted("dir", folder));
+    Log(context, "MAKE_DIR", Quoted("dir", folder));
     return 1;
   }
-  Log(server, "ERROR:MAKE_DIR", Quoted("msg", "***") + ", " + Quoted("dir", folder));
+  Log(context, "ERROR:MAKE_DIR", Quoted("msg", "***") + ", " + Quoted("dir", folder));
   return 0;
 }
 
-int CommandMoveFile(CommandServer& server, const CommandRequest& request, CommandReply*) {
+int CommandMoveFile(CommandContext& context, const CommandRequest& request, CommandReply*) {
   const std::string& to = request.Text(1);
   const std::string& from = request.Text(2);
   const int64_t id = request.Int64(3);
   const char* message = nullptr;
   if (!SameRoot(to, from) || !SameExtension(to, from)) {
     message = kMoveDriveOrExtension;
-  } else if (CollidesWithChapterFolder(server, from, to)) {
+  } else if (CollidesWithChapterFolder(context, from, to)) {
     message = kMoveChapterCollision;
   } else {
     if (IsAbsoluteFilePath(from) && PathKind(from) == kPathFile &&
@@ -85,18 +85,18 @@ int CommandMoveFile(CommandServer& server, const CommandRequest& request, Comman
       return 0;
     }
     if (platform::IsAbsolutePath(to) && platform::MovePath(from, to)) {
-      RecordMoved(server, id, to, from);
-      Log(server, "MOVE_FILE", Quoted("to", to) + ", " + Quoted("from", from));
+      RecordMoved(context, id, to, from);
+      Log(context, "MOVE_FILE", Quoted("to", to) + ", " + Quoted("from", from));
       return 1;
     }
     message = kMoveFailed;
   }
-  Log(server, "ERROR:MOVE_FILE",
+  Log(context, "ERROR:MOVE_FILE",
       Quoted("msg", message) + ", " + Quoted("to", to) + ", " + Quoted("from", from));
   return 0;
 }
 
-int CommandCopyTimestamp(CommandServer&, const CommandRequest& request, CommandReply*) {
+int CommandCopyTimestamp(CommandContext&, const CommandRequest& request, CommandReply*) {
   platform::FileInfo target;
   platform::FileInfo source;
   if (!platform::GetFileInfo(request.Text(1), &target) ||

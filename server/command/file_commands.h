@@ -6,11 +6,12 @@
 
 namespace velmor {
 
-int CommandPlay(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandIsFindPath(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandMakeDir(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandMoveFile(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandCopyTimestamp(CommandServer& server, const CommandRequest& request, CommandReply* reply);
+int CommandPlay(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandIsFindPath(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandMakeDir(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandMoveFile(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandCopyTimestamp(CommandContext& context, const CommandRequest& request,
+                         CommandReply* reply);
 
 // Log messages of a refused move.
 inline constexpr char kMoveDriveOrExtension[] = "ドライブまたは拡張子が異なる";

@@ -1,8 +1,8 @@
 #include "command/handshake.h"
 
+#include "base/tagged_fields.h"
 #include "command/status_event.h"
 #include "command/tag_list.h"
-#include "command/tagged_fields.h"
 #include "core/paths.h"
 #include "core/version.h"
 #include "library/list_file.h"

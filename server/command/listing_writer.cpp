@@ -1,6 +1,6 @@
 #include "command/listing_writer.h"
 
-#include "core/utf.h"
+#include "base/utf.h"
 
 namespace velmor {
 namespace {
@@ -23,9 +23,9 @@ void Put(Int value, size_t bytes, std::vector<uint8_t>* out) {
 
 }  // namespace
 
-uint32_t ListItemWord(uint64_t state_flags, uint32_t bits, int media_type, uint32_t kind) {
-  return static_cast<uint32_t>(state_flags & kItemFlagsMask) | bits |
-         (static_cast<uint32_t>(media_type & 0xF) << 20) | ((kind & 0xF) << 24);
+void ListingWriter::BeginFolder(const std::string& folder, int indent) {
+  out_->AppendText("#RET_DIR(<indent>" + std::to_string(indent) + ",<path>\"" + folder + "\")");
+  Begin();
 }
 
 std::vector<uint8_t> ListingWriter::Encode(const S_LIST_RECORD& record, bool with_folder) {

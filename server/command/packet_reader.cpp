@@ -1,6 +1,6 @@
 #include "command/packet_reader.h"
 
-#include "core/utf.h"
+#include "base/utf.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "core/utf.h"
+#include "base/utf.h"
 
 namespace velmor {
 namespace {

@@ -2,8 +2,7 @@
 
 #include <climits>
 
-#include "command/command_server.h"
-#include "command/tag_text.h"
+#include "command/command_context.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "library/data_table.h"
@@ -11,6 +10,7 @@
 #include "library/folder_listing.h"
 #include "library/list_file.h"
 #include "library/markers.h"
+#include "library/tag_text.h"
 #include "platform/file_system.h"
 
 namespace velmor {
@@ -25,8 +25,9 @@ int PathFieldCount(const CommandRequest& request) {
   return count;
 }
 
-MediaSets ServerMedia(CommandServer& server) {
-  return MediaSets{server.video_extensions(), server.audio_extensions(), server.image_extensions()};
+MediaSets ServerMedia(CommandContext& context) {
+  return MediaSets{context.library.video_extensions(), context.library.audio_extensions(),
+                   context.library.image_extensions()};
 }
 
 int64_t SizeOnDisk(const std::string& path) {
@@ -50,9 +51,9 @@ int GroupNumberOfName(std::string_view name, std::string_view group_text) {
   return static_cast<int>(number);
 }
 
-int CommandSaveMarker(CommandServer& server, const CommandRequest& request, CommandReply*) {
+int CommandSaveMarker(CommandContext& context, const CommandRequest& request, CommandReply*) {
   const MarkerSet markers = MarkerSet::FromWire(request.Text(2), request.Text(3));
-  DataTable* table = server.data_table();
+  DataTable* table = context.library.data_table();
   bool stored = false;
   if (table != nullptr) {
     DataTable::Locked locked = table->Lock();
@@ -68,14 +69,14 @@ int CommandSaveMarker(CommandServer& server, const CommandRequest& request, Comm
       if (stored) locked.Touch(record);
     }
   }
-  if (!stored) server.PostStatusEvent(kStatusFatal, kTextError, "SaveMarker()");
+  if (!stored) context.status.Post(kStatusFatal, kTextError, "SaveMarker()");
   return stored ? 1 : 0;
 }
 
-int CommandLoadMarker(CommandServer& server, const CommandRequest& request, CommandReply* reply) {
+int CommandLoadMarker(CommandContext& context, const CommandRequest& request, CommandReply* reply) {
   reply->Set(0, 0);
   reply->Set(1, 0);
-  DataTable* table = server.data_table();
+  DataTable* table = context.library.data_table();
   if (table == nullptr) return 1;
   DataTable::Locked locked = table->Lock();
   const S_DATATABLE* record = locked.FindById(request.Int64(1));
@@ -90,9 +91,10 @@ int CommandLoadMarker(CommandServer& server, const CommandRequest& request, Comm
   return 1;
 }
 
-int CommandGetFileData(CommandServer& server, const CommandRequest& request, CommandReply* reply) {
+int CommandGetFileData(CommandContext& context, const CommandRequest& request,
+                       CommandReply* reply) {
   const int count = PathFieldCount(request);
-  const MediaSets media = ServerMedia(server);
+  const MediaSets media = ServerMedia(context);
   for (int k = 0; k < count; ++k) {
     const std::string path = request.Text(k + 1);
     platform::FileInfo info;
@@ -102,11 +104,11 @@ int CommandGetFileData(CommandServer& server, const CommandRequest& request, Com
     }
     int media_type = media.TypeOf(path);
     if (media_type == kMediaNone && info.is_folder) {
-      FolderListing folders(nullptr, nullptr, nullptr, media, ListingRequest{}, Config());
+      FolderListing folders(nullptr, nullptr, media, ListingRequest{}, Config());
       media_type = folders.FolderMediaType(WithForwardSlashes(path), 7, true);
     }
     bool chapter = false;
-    if (DataTable* table = server.data_table()) {
+    if (DataTable* table = context.library.data_table()) {
       chapter = table->Lock().FindChapterFolder(WithForwardSlashes(path)) != nullptr;
     }
     const std::string text =
@@ -120,8 +122,8 @@ int CommandGetFileData(CommandServer& server, const CommandRequest& request, Com
   return 1;
 }
 
-int CommandGetFileId(CommandServer& server, const CommandRequest& request, CommandReply* reply) {
-  DataTable* table = server.data_table();
+int CommandGetFileId(CommandContext& context, const CommandRequest& request, CommandReply* reply) {
+  DataTable* table = context.library.data_table();
   if (table == nullptr) return 0;
   const int count = PathFieldCount(request);
   for (int k = 0; k < count; ++k) {
@@ -135,8 +137,8 @@ int CommandGetFileId(CommandServer& server, const CommandRequest& request, Comma
   return 1;
 }
 
-int CommandSetChapterFolder(CommandServer& server, const CommandRequest& request, CommandReply*) {
-  DataTable* table = server.data_table();
+int CommandSetChapterFolder(CommandContext& context, const CommandRequest& request, CommandReply*) {
+  DataTable* table = context.library.data_table();
   if (table == nullptr) return 0;
   DataTable::Locked locked = table->Lock();
   S_DATATABLE* record = locked.FindById(request.Int64(1));
@@ -152,8 +154,8 @@ int CommandSetChapterFolder(CommandServer& server, const CommandRequest& request
   return 1;
 }
 
-int CommandBitsetState(CommandServer& server, const CommandRequest& request, CommandReply*) {
-  DataTable* table = server.data_table();
+int CommandBitsetState(CommandContext& context, const CommandRequest& request, CommandReply*) {
+  DataTable* table = context.library.data_table();
   if (table == nullptr) return 0;
   DataTable::Locked locked = table->Lock();
   S_DATATABLE* record = locked.FindById(request.Int64(1));
@@ -164,13 +166,13 @@ int CommandBitsetState(CommandServer& server, const CommandRequest& request, Com
   return 1;
 }
 
-int CommandGetChapterPath(CommandServer& server, const CommandRequest& request,
+int CommandGetChapterPath(CommandContext& context, const CommandRequest& request,
                           CommandReply* reply) {
   const std::string& path = request.Text(1);
   if (path.empty()) return 0;
   std::string relative;
   bool inside = false;
-  if (DataTable* table = server.data_table()) {
+  if (DataTable* table = context.library.data_table()) {
     inside = table->Lock().FindChapterFolder(WithForwardSlashes(path), &relative) != nullptr;
   }
   reply->Set(0, inside ? 1 : 0, inside ? relative : std::string());

@@ -9,14 +9,14 @@
 
 namespace velmor {
 
-int CommandSaveMarker(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandLoadMarker(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandGetFileData(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandGetFileId(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandSetChapterFolder(CommandServer& server, const CommandRequest& request,
+int CommandSaveMarker(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandLoadMarker(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandGetFileData(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandGetFileId(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandSetChapterFolder(CommandContext& context, const CommandRequest& request,
                             CommandReply* reply);
-int CommandBitsetState(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandGetChapterPath(CommandServer& server, const CommandRequest& request,
+int CommandBitsetState(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandGetChapterPath(CommandContext& context, const CommandRequest& request,
                           CommandReply* reply);
 
 // The number that follows the group text in a file name when a digit

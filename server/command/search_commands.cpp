@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "command/command_server.h"
+#include "command/command_context.h"
 #include "command/listing_writer.h"
 #include "library/data_table_record.h"
 #include "library/search_manager.h"
@@ -11,19 +11,20 @@
 namespace velmor {
 namespace {
 
-SearchSettings CurrentSettings(const CommandServer& server) {
-  return SearchSettings::Current(server.video_extensions(), server.audio_extensions(),
-                                 server.image_extensions());
+SearchSettings CurrentSettings(const CommandContext& context) {
+  return SearchSettings::Current(context.library.video_extensions(),
+                                 context.library.audio_extensions(),
+                                 context.library.image_extensions());
 }
 
 // "<flag>%d<id_int>%I64d<path>\"%s\"<file_size>%I64d" of a found path, with
 // the item word and id of its record (or a temporary id).
-std::string FoundPathText(CommandServer& server, const S_PATH& result) {
+std::string FoundPathText(CommandContext& context, const S_PATH& result) {
   const std::string& path = result.text;
   const int64_t size = result.value;
   int64_t state_flags = 0;
   int64_t id = 0;
-  if (DataTable* table = server.data_table()) {
+  if (DataTable* table = context.library.data_table()) {
     DataTable::Locked locked = table->Lock();
     if (const S_DATATABLE* record = locked.FindByPath(path, size)) {
       state_flags = record->flags;
@@ -32,8 +33,9 @@ std::string FoundPathText(CommandServer& server, const S_PATH& result) {
       id = locked.NewTemporaryId();
     }
   }
-  const MediaType media = MediaTypeOf(path, server.video_extensions(), server.audio_extensions(),
-                                      server.image_extensions());
+  const MediaType media =
+      MediaTypeOf(path, context.library.video_extensions(), context.library.audio_extensions(),
+                  context.library.image_extensions());
   const uint32_t word =
       ListItemWord(static_cast<uint64_t>(state_flags),
                    size == kSizeFolder ? uint32_t{kItemFolder} : 0u, media, kKindFile);
@@ -53,65 +55,68 @@ bool ReadResultRange(const CommandRequest& request, size_t* start, size_t* count
   return true;
 }
 
-int CommandSearchFile(CommandServer& server, const CommandRequest& request, CommandReply*) {
+int CommandSearchFile(CommandContext& context, const CommandRequest& request, CommandReply*) {
   if (!request.Has(2)) return 0;
-  SearchManager* manager = server.CreateSearchManager();
+  SearchManager* manager = context.library.CreateSearchManager();
   if (manager == nullptr) return 0;
-  return manager->StartSearchFile(CurrentSettings(server), request.Text(1), request.Int(2)) ? 1 : 0;
+  return manager->StartSearchFile(CurrentSettings(context), request.Text(1), request.Int(2)) ? 1
+                                                                                             : 0;
 }
 
-int CommandFindFile(CommandServer& server, const CommandRequest& request, CommandReply*) {
+int CommandFindFile(CommandContext& context, const CommandRequest& request, CommandReply*) {
   if (!request.Has(2)) return 0;
-  SearchManager* manager = server.CreateSearchManager();
+  SearchManager* manager = context.library.CreateSearchManager();
   if (manager == nullptr) return 0;
-  return manager->StartFindFile(CurrentSettings(server), request.Text(1), request.Int64(2)) ? 1 : 0;
+  return manager->StartFindFile(CurrentSettings(context), request.Text(1), request.Int64(2)) ? 1
+                                                                                             : 0;
 }
 
 // An absent or empty mode is mode 1.
-int CommandGetDir(CommandServer& server, const CommandRequest& request, CommandReply*) {
+int CommandGetDir(CommandContext& context, const CommandRequest& request, CommandReply*) {
   if (!request.Has(1)) return 0;
-  SearchManager* manager = server.CreateSearchManager();
+  SearchManager* manager = context.library.CreateSearchManager();
   if (manager == nullptr) return 0;
   const int mode = request.Text(2).empty() ? 1 : request.Int(2);
-  return manager->StartGetDir(CurrentSettings(server), request.Text(1), mode) ? 1 : 0;
+  return manager->StartGetDir(CurrentSettings(context), request.Text(1), mode) ? 1 : 0;
 }
 
-int CommandSearchIsFinished(CommandServer& server, const CommandRequest&, CommandReply* reply) {
-  const SearchManager* manager = server.search_manager();
+int CommandSearchIsFinished(CommandContext& context, const CommandRequest&, CommandReply* reply) {
+  const SearchManager* manager = context.library.search_manager();
   if (manager == nullptr) return 0;
   reply->Set(0, manager->IsFinished() ? 1 : 0);
   return 1;
 }
 
-int CommandSearchRequestCancel(CommandServer& server, const CommandRequest&, CommandReply*) {
-  SearchManager* manager = server.search_manager();
+int CommandSearchRequestCancel(CommandContext& context, const CommandRequest&, CommandReply*) {
+  SearchManager* manager = context.library.search_manager();
   if (manager == nullptr) return 0;
   manager->RequestCancel();
   return 1;
 }
 
-int CommandSearchGetNum(CommandServer& server, const CommandRequest&, CommandReply* reply) {
-  SearchManager* manager = server.search_manager();
+int CommandSearchGetNum(CommandContext& context, const CommandRequest&, CommandReply* reply) {
+  SearchManager* manager = context.library.search_manager();
   if (manager == nullptr) return 0;
   reply->Set(0, static_cast<int64_t>(manager->results().size()));
   return 1;
 }
 
-int CommandSearchGetPath(CommandServer& server, const CommandRequest& request,
+int CommandSearchGetPath(CommandContext& context, const CommandRequest& request,
                          CommandReply* reply) {
-  SearchManager* manager = server.search_manager();
+  SearchManager* manager = context.library.search_manager();
   size_t start = 0;
   size_t count = 0;
   if (manager == nullptr || !ReadResultRange(request, &start, &count)) return 0;
   int slot = 0;
   for (const S_PATH& result : manager->results().Range(start, count)) {
-    reply->Set(slot++, 0, FoundPathText(server, result));
+    reply->Set(slot++, 0, FoundPathText(context, result));
   }
   return 1;
 }
 
-int CommandSearchGetDir(CommandServer& server, const CommandRequest& request, CommandReply* reply) {
-  SearchManager* manager = server.search_manager();
+int CommandSearchGetDir(CommandContext& context, const CommandRequest& request,
+                        CommandReply* reply) {
+  SearchManager* manager = context.library.search_manager();
   size_t start = 0;
   size_t count = 0;
   if (manager == nullptr || !ReadResultRange(request, &start, &count)) return 0;
@@ -122,8 +127,8 @@ int CommandSearchGetDir(CommandServer& server, const CommandRequest& request, Co
   return 1;
 }
 
-int CommandSearchGetProgress(CommandServer& server, const CommandRequest&, CommandReply* reply) {
-  const SearchManager* manager = server.search_manager();
+int CommandSearchGetProgress(CommandContext& context, const CommandRequest&, CommandReply* reply) {
+  const SearchManager* manager = context.library.search_manager();
   if (manager == nullptr) return 0;
   reply->Set(0, manager->IsFinished() ? 1 : 0, manager->Progress());
   return 1;

@@ -8,17 +8,20 @@
 
 namespace velmor {
 
-int CommandSearchFile(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandFindFile(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandGetDir(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandSearchIsFinished(CommandServer& server, const CommandRequest& request,
+int CommandSearchFile(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandFindFile(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandGetDir(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandSearchIsFinished(CommandContext& context, const CommandRequest& request,
                             CommandReply* reply);
-int CommandSearchRequestCancel(CommandServer& server, const CommandRequest& request,
+int CommandSearchRequestCancel(CommandContext& context, const CommandRequest& request,
                                CommandReply* reply);
-int CommandSearchGetNum(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandSearchGetPath(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandSearchGetDir(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandSearchGetProgress(CommandServer& server, const CommandRequest& request,
+int CommandSearchGetNum(CommandContext& context, const CommandRequest& request,
+                        CommandReply* reply);
+int CommandSearchGetPath(CommandContext& context, const CommandRequest& request,
+                         CommandReply* reply);
+int CommandSearchGetDir(CommandContext& context, const CommandRequest& request,
+                        CommandReply* reply);
+int CommandSearchGetProgress(CommandContext& context, const CommandRequest& request,
                              CommandReply* reply);
 
 // The start and count of a range request (fields 1 and 2), the count cut to

@@ -1,6 +1,6 @@
 #include "command/session_commands.h"
 
-#include "command/command_server.h"
+#include "command/command_context.h"
 #include "command/server_host.h"
 #include "core/config.h"
 #include "core/player_keys.h"
@@ -25,7 +25,7 @@ std::string HostPath(std::string path) {
 
 }  // namespace
 
-int CommandSetChannelType(CommandServer& server, const CommandRequest& request, CommandReply*) {
+int CommandSetChannelType(CommandContext& context, const CommandRequest& request, CommandReply*) {
   const int channel = request.Int(1);
   const int type = request.Int(2);
   if (!ValidChannel(channel) || (type != kChannelPcFolder && type != kChannelVrDevice)) return 0;
@@ -35,11 +35,11 @@ int CommandSetChannelType(CommandServer& server, const CommandRequest& request, 
   if (type == kChannelPcFolder && !path.empty() && path != "(PCFolder)" && path != "(DeviceVide)") {
     entry.pcPath = HostPath(path);
   }
-  if (server.host() != nullptr) server.host()->PostWindowCommand(kWindowCommandRefresh);
+  if (context.host != nullptr) context.host->PostWindowCommand(kWindowCommandRefresh);
   return 1;
 }
 
-int CommandGetChannelType(CommandServer&, const CommandRequest& request, CommandReply* reply) {
+int CommandGetChannelType(CommandContext&, const CommandRequest& request, CommandReply* reply) {
   const int channel = request.Int(1);
   if (!request.Has(1) || !ValidChannel(channel)) return 0;
   const S_CONFIG_CH& entry = Config().channel[channel];
@@ -47,55 +47,55 @@ int CommandGetChannelType(CommandServer&, const CommandRequest& request, Command
   return 1;
 }
 
-int CommandSetFavorite(CommandServer& server, const CommandRequest& request, CommandReply*) {
-  server.server_log().WriteLine(ServerLog::Tagged(
+int CommandSetFavorite(CommandContext& context, const CommandRequest& request, CommandReply*) {
+  context.log.WriteLine(ServerLog::Tagged(
       "SET_FAVORITE",
       "on=" + std::to_string(request.Int(1)) + ", path=\"" + request.Text(2) + "\""));
   return 1;
 }
 
-int CommandGetMarkerList(CommandServer&, const CommandRequest& request, CommandReply* reply) {
+int CommandGetMarkerList(CommandContext&, const CommandRequest& request, CommandReply* reply) {
   for (int k = 0; k < 4 && request.Has(k + 1) && !request.Text(k + 1).empty(); ++k) {
     reply->Set(k, 0, request.Text(k + 1));
   }
   return 1;
 }
 
-int CommandLiveTime(CommandServer& server, const CommandRequest& request, CommandReply*) {
+int CommandLiveTime(CommandContext& context, const CommandRequest& request, CommandReply*) {
   const bool suspend = request.Int(1) == 1 || request.Int(2) == 0;
-  if (suspend == server.suspended()) return 1;
-  server.set_suspended(suspend);
+  if (suspend == context.session.suspended()) return 1;
+  context.session.set_suspended(suspend);
   if (suspend) {
-    server.PostStatusEvent(kStatusSuspended, "中断中", server.peer_address());
+    context.status.Post(kStatusSuspended, "中断中", context.session.peer_address());
   } else {
-    server.PostStatusEvent(kStatusResumed, "中断解除", server.peer_address());
+    context.status.Post(kStatusResumed, "中断解除", context.session.peer_address());
   }
   return 1;
 }
 
-int CommandSetMouseEnable(CommandServer& server, const CommandRequest& request, CommandReply*) {
+int CommandSetMouseEnable(CommandContext& context, const CommandRequest& request, CommandReply*) {
   // Capture is switched on the host's thread, as its buttons do.
-  if (server.host() != nullptr) {
-    server.host()->PostWindowCommand(request.Int(1) == 1 ? kWindowCommandMouseOn
-                                                         : kWindowCommandMouseOff);
+  if (context.host != nullptr) {
+    context.host->PostWindowCommand(request.Int(1) == 1 ? kWindowCommandMouseOn
+                                                        : kWindowCommandMouseOff);
   }
   return 1;
 }
 
-int CommandGetMouseEnable(CommandServer& server, const CommandRequest&, CommandReply* reply) {
-  MouseRemote* remote = server.host() != nullptr ? server.host()->mouse_remote() : nullptr;
+int CommandGetMouseEnable(CommandContext& context, const CommandRequest&, CommandReply* reply) {
+  MouseRemote* remote = context.host != nullptr ? context.host->mouse_remote() : nullptr;
   reply->Set(0, remote != nullptr ? remote->EnableState() : MouseRemote::kNotRunning);
   return 1;
 }
 
-int CommandIniWriteInt64(CommandServer&, const CommandRequest& request, CommandReply*) {
+int CommandIniWriteInt64(CommandContext&, const CommandRequest& request, CommandReply*) {
   if (!request.Has(2)) return 0;
   return PlayerKeyWriteInt64(request.Text(1), request.Text(2), request.Text(3), request.Text(4))
              ? 1
              : 0;
 }
 
-int CommandIniReadInt64(CommandServer&, const CommandRequest& request, CommandReply* reply) {
+int CommandIniReadInt64(CommandContext&, const CommandRequest& request, CommandReply* reply) {
   if (!request.Has(2)) return 0;
   std::string value;
   if (!PlayerKeyReadInt64(request.Text(1), request.Text(2), request.Text(3), request.Text(4),
@@ -106,14 +106,14 @@ int CommandIniReadInt64(CommandServer&, const CommandRequest& request, CommandRe
   return 1;
 }
 
-int CommandIniWriteString(CommandServer&, const CommandRequest& request, CommandReply*) {
+int CommandIniWriteString(CommandContext&, const CommandRequest& request, CommandReply*) {
   if (!request.Has(2)) return 0;
   return PlayerKeyWriteString(request.Text(1), request.Text(2), request.Text(3), request.Text(4))
              ? 1
              : 0;
 }
 
-int CommandIniReadString(CommandServer&, const CommandRequest& request, CommandReply* reply) {
+int CommandIniReadString(CommandContext&, const CommandRequest& request, CommandReply* reply) {
   if (!request.Has(2)) return 0;
   std::string value;
   if (!PlayerKeyReadString(request.Text(1), request.Text(2), request.Text(3), request.Text(4),
@@ -124,12 +124,12 @@ int CommandIniReadString(CommandServer&, const CommandRequest& request, CommandR
   return 1;
 }
 
-int CommandClientLog(CommandServer& server, const CommandRequest& request, CommandReply*) {
-  server.server_log().WriteLine(ServerLog::Tagged(request.Text(1), request.Text(2)));
+int CommandClientLog(CommandContext& context, const CommandRequest& request, CommandReply*) {
+  context.log.WriteLine(ServerLog::Tagged(request.Text(1), request.Text(2)));
   return 1;
 }
 
-int CommandGetHttpStream(CommandServer&, const CommandRequest&, CommandReply* reply) {
+int CommandGetHttpStream(CommandContext&, const CommandRequest&, CommandReply* reply) {
   reply->Set(0, Config().iServerAcceptNum);
   return 1;
 }

@@ -7,23 +7,28 @@
 
 namespace velmor {
 
-int CommandSetChannelType(CommandServer& server, const CommandRequest& request,
+int CommandSetChannelType(CommandContext& context, const CommandRequest& request,
                           CommandReply* reply);
-int CommandGetChannelType(CommandServer& server, const CommandRequest& request,
+int CommandGetChannelType(CommandContext& context, const CommandRequest& request,
                           CommandReply* reply);
-int CommandSetFavorite(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandGetMarkerList(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandLiveTime(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandSetMouseEnable(CommandServer& server, const CommandRequest& request,
+int CommandSetFavorite(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandGetMarkerList(CommandContext& context, const CommandRequest& request,
+                         CommandReply* reply);
+int CommandLiveTime(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandSetMouseEnable(CommandContext& context, const CommandRequest& request,
                           CommandReply* reply);
-int CommandGetMouseEnable(CommandServer& server, const CommandRequest& request,
+int CommandGetMouseEnable(CommandContext& context, const CommandRequest& request,
                           CommandReply* reply);
-int CommandIniWriteInt64(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandIniReadInt64(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandIniWriteString(CommandServer& server, const CommandRequest& request,
+int CommandIniWriteInt64(CommandContext& context, const CommandRequest& request,
+                         CommandReply* reply);
+int CommandIniReadInt64(CommandContext& context, const CommandRequest& request,
+                        CommandReply* reply);
+int CommandIniWriteString(CommandContext& context, const CommandRequest& request,
                           CommandReply* reply);
-int CommandIniReadString(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandClientLog(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandGetHttpStream(CommandServer& server, const CommandRequest& request, CommandReply* reply);
+int CommandIniReadString(CommandContext& context, const CommandRequest& request,
+                         CommandReply* reply);
+int CommandClientLog(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandGetHttpStream(CommandContext& context, const CommandRequest& request,
+                         CommandReply* reply);
 
 }  // namespace velmor

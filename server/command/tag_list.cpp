@@ -1,6 +1,6 @@
 #include "command/tag_list.h"
 
-#include "core/get_token.h"
+#include "base/get_token.h"
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "library/ext_set.h"

@@ -3,7 +3,7 @@
 #include <new>
 #include <string>
 
-#include "command/command_server.h"
+#include "command/command_context.h"
 #include "command/packet_writer.h"
 #include "command/thumbnail_payload.h"
 #include "library/data_table_record.h"
@@ -29,7 +29,7 @@ std::string CutUtf8(std::string text, size_t max_bytes) {
   return text;
 }
 
-void AnswerItem(CommandServer& server, ThumbnailManager* thumbnails, uint16_t index,
+void AnswerItem(CommandContext& context, ThumbnailManager* thumbnails, uint16_t index,
                 const ThumbnailFetchRequest& request, const ThumbnailFetchItem& item) {
   ThumbnailJob* job = thumbnails->session_job();
   if (request.by_path()) {
@@ -42,13 +42,13 @@ void AnswerItem(CommandServer& server, ThumbnailManager* thumbnails, uint16_t in
   if (!request.by_path() && status == ThumbnailManager::FetchStatus::kLoaded) {
     info = thumbnails->StoredInfoText(item.record_id);
   }
-  PacketWriter* out = server.send_buffer();
+  PacketWriter* out = context.session.send_buffer();
   const std::vector<uint8_t> answer = EncodeThumbnailAnswer(
       index, static_cast<uint16_t>(status), info, static_cast<int32_t>(job->image.size()));
   out->AppendChunk(kCodeRtdt, answer.data(), answer.size());
   if (job->image.empty()) return;
   out->SendRawData(job->image.data(), job->image.size(),
-                   RawPieceSize(server.client_protocol_version()));
+                   RawPieceSize(context.session.client_protocol_version()));
 }
 
 bool ReserveImage(size_t size, std::string* image) {
@@ -62,11 +62,11 @@ bool ReserveImage(size_t size, std::string* image) {
 }
 
 // The announced bytes, from the chunks after the header on.
-bool CollectUploadData(CommandServer& server, size_t size, std::string* image) {
+bool CollectUploadData(CommandContext& context, size_t size, std::string* image) {
   while (image->size() < size) {
     Chunk chunk;
     // The session ended (or the server stops) before the last piece came.
-    if (!server.TakeFollowingChunk(&chunk)) return false;
+    if (!context.session.TakeFollowingChunk(&chunk)) return false;
     // Another chunk between the pieces leaves the picture unfinished.
     if (chunk.code != kCodeData) return false;
     // More than announced: the pieces cannot be trusted.
@@ -78,19 +78,19 @@ bool CollectUploadData(CommandServer& server, size_t size, std::string* image) {
 
 }  // namespace
 
-int HandleThumbnailFetch(CommandServer& server, const Chunk& chunk) {
-  ThumbnailManager* thumbnails = server.thumbnails();
-  if (thumbnails == nullptr || server.send_buffer() == nullptr) return 0;
+int HandleThumbnailFetch(CommandContext& context, const Chunk& chunk) {
+  ThumbnailManager* thumbnails = context.library.thumbnails();
+  if (thumbnails == nullptr || context.session.send_buffer() == nullptr) return 0;
   ThumbnailFetchRequest request;
   if (!ParseThumbnailFetch(chunk.payload, chunk.size, &request)) return 0;
   for (size_t index = 0; index < request.items.size(); ++index) {
-    AnswerItem(server, thumbnails, static_cast<uint16_t>(index), request, request.items[index]);
+    AnswerItem(context, thumbnails, static_cast<uint16_t>(index), request, request.items[index]);
   }
   return 1;
 }
 
-int HandleThumbnailUpload(CommandServer& server, const Chunk& chunk) {
-  ThumbnailManager* thumbnails = server.thumbnails();
+int HandleThumbnailUpload(CommandContext& context, const Chunk& chunk) {
+  ThumbnailManager* thumbnails = context.library.thumbnails();
   if (thumbnails == nullptr) return 0;
   ThumbnailUploadHeader header;
   if (!ParseThumbnailUpload(chunk.payload, chunk.size, &header)) return 0;
@@ -100,16 +100,16 @@ int HandleThumbnailUpload(CommandServer& server, const Chunk& chunk) {
   job->client_text = CutUtf8(std::move(header.info_text), kClientTextMax);
   const size_t size = static_cast<size_t>(header.data_size);
   if (!ReserveImage(size, &job->image)) return 0;
-  if (!CollectUploadData(server, size, &job->image)) {
+  if (!CollectUploadData(context, size, &job->image)) {
     job->image.clear();
     return 0;
   }
   return thumbnails->StoreUpload(job) ? 1 : 0;
 }
 
-int CommandMakeThumbnailRequest(CommandServer& server, const CommandRequest& request,
+int CommandMakeThumbnailRequest(CommandContext& context, const CommandRequest& request,
                                 CommandReply*) {
-  ThumbnailManager* thumbnails = server.thumbnails();
+  ThumbnailManager* thumbnails = context.library.thumbnails();
   if (thumbnails == nullptr) return 0;
   for (int field = 1; field <= 4; ++field) {
     if (!request.Has(field) || request.Text(field).empty()) break;
@@ -120,16 +120,16 @@ int CommandMakeThumbnailRequest(CommandServer& server, const CommandRequest& req
   return 1;
 }
 
-int CommandGetThumbnailRequestNum(CommandServer& server, const CommandRequest&,
+int CommandGetThumbnailRequestNum(CommandContext& context, const CommandRequest&,
                                   CommandReply* reply) {
-  ThumbnailManager* thumbnails = server.thumbnails();
+  ThumbnailManager* thumbnails = context.library.thumbnails();
   if (thumbnails == nullptr) return 0;
   reply->Set(0, static_cast<int64_t>(thumbnails->RequestCount()));
   return 1;
 }
 
-int CommandDelThumbnail(CommandServer& server, const CommandRequest& request, CommandReply*) {
-  ThumbnailManager* thumbnails = server.thumbnails();
+int CommandDelThumbnail(CommandContext& context, const CommandRequest& request, CommandReply*) {
+  ThumbnailManager* thumbnails = context.library.thumbnails();
   if (thumbnails == nullptr) return 0;
   thumbnails->DeleteThumbnail(request.Int64(1), request.Text(2));
   return 1;

@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "base/utf.h"
 #include "command/packet_format.h"
-#include "core/utf.h"
 
 namespace velmor {
 namespace {

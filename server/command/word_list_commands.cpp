@@ -2,22 +2,22 @@
 
 #include <string>
 
-#include "command/command_server.h"
+#include "command/command_context.h"
 #include "command/search_commands.h"
 #include "library/word_list.h"
 
 namespace velmor {
 
-int CommandWordListGetNum(CommandServer& server, const CommandRequest&, CommandReply* reply) {
-  const WordList* words = server.word_list();
+int CommandWordListGetNum(CommandContext& context, const CommandRequest&, CommandReply* reply) {
+  const WordList* words = context.library.word_list();
   if (words == nullptr) return 0;
   reply->Set(0, static_cast<int64_t>(words->words().size()));
   return 1;
 }
 
-int CommandWordListGetItemN(CommandServer& server, const CommandRequest& request,
+int CommandWordListGetItemN(CommandContext& context, const CommandRequest& request,
                             CommandReply* reply) {
-  const WordList* words = server.word_list();
+  const WordList* words = context.library.word_list();
   size_t start = 0;
   size_t count = 0;
   if (words == nullptr || !ReadResultRange(request, &start, &count)) return 0;
@@ -29,37 +29,37 @@ int CommandWordListGetItemN(CommandServer& server, const CommandRequest& request
   return 1;
 }
 
-int CommandWordListAdd(CommandServer& server, const CommandRequest& request, CommandReply*) {
-  WordList* words = server.word_list();
+int CommandWordListAdd(CommandContext& context, const CommandRequest& request, CommandReply*) {
+  WordList* words = context.library.word_list();
   if (words == nullptr || !request.Has(2)) return 0;
   return words->Add(request.Text(1), request.Text(2));
 }
 
-int CommandWordListDel(CommandServer& server, const CommandRequest& request, CommandReply*) {
-  WordList* words = server.word_list();
+int CommandWordListDel(CommandContext& context, const CommandRequest& request, CommandReply*) {
+  WordList* words = context.library.word_list();
   if (words == nullptr || !request.Has(2)) return 0;
   words->Remove(request.Text(1), request.Text(2));
   return 1;
 }
 
 // The file's own result: a list that could not be written is no success.
-int CommandWordListSave(CommandServer& server, const CommandRequest&, CommandReply*) {
-  WordList* words = server.word_list();
+int CommandWordListSave(CommandContext& context, const CommandRequest&, CommandReply*) {
+  WordList* words = context.library.word_list();
   return words != nullptr ? words->Save() : 0;
 }
 
 // A fresh server has no word list file yet and the player expects no error
 // from a load: a file that is missing or unreadable leaves the list as it is
 // and the load still succeeds. A failed save is reported.
-int CommandWordListLoad(CommandServer& server, const CommandRequest&, CommandReply*) {
-  WordList* words = server.word_list();
+int CommandWordListLoad(CommandContext& context, const CommandRequest&, CommandReply*) {
+  WordList* words = context.library.word_list();
   if (words == nullptr) return 0;
   words->Load();
   return 1;
 }
 
-int CommandWordListIsUpdate(CommandServer& server, const CommandRequest&, CommandReply* reply) {
-  const WordList* words = server.word_list();
+int CommandWordListIsUpdate(CommandContext& context, const CommandRequest&, CommandReply* reply) {
+  const WordList* words = context.library.word_list();
   if (words == nullptr) return 0;
   reply->Set(0, words->IsUpdated() ? 1 : 0);
   return 1;

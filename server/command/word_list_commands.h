@@ -7,15 +7,17 @@
 
 namespace velmor {
 
-int CommandWordListGetNum(CommandServer& server, const CommandRequest& request,
+int CommandWordListGetNum(CommandContext& context, const CommandRequest& request,
                           CommandReply* reply);
-int CommandWordListGetItemN(CommandServer& server, const CommandRequest& request,
+int CommandWordListGetItemN(CommandContext& context, const CommandRequest& request,
                             CommandReply* reply);
-int CommandWordListAdd(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandWordListDel(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandWordListSave(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandWordListLoad(CommandServer& server, const CommandRequest& request, CommandReply* reply);
-int CommandWordListIsUpdate(CommandServer& server, const CommandRequest& request,
+int CommandWordListAdd(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandWordListDel(CommandContext& context, const CommandRequest& request, CommandReply* reply);
+int CommandWordListSave(CommandContext& context, const CommandRequest& request,
+                        CommandReply* reply);
+int CommandWordListLoad(CommandContext& context, const CommandRequest& request,
+                        CommandReply* reply);
+int CommandWordListIsUpdate(CommandContext& context, const CommandRequest& request,
                             CommandReply* reply);
 
 }  // namespace velmor

@@ -82,9 +82,4 @@ bool LoadConfig();
 // Writes every field that differs from the values of the last load or save.
 bool SaveConfig();
 
-// Parses the way "%d" does: blanks, a sign, digits; trailing text is
-// ignored. False when no digit follows.
-bool ParseDecimalInt(std::string_view text, int* value);
-bool ParseDecimalInt64(std::string_view text, long long* value);
-
 }  // namespace velmor

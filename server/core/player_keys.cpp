@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "base/decimal_text.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "platform/file_system.h"

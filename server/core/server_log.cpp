@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "base/utf.h"
 #include "core/paths.h"
-#include "core/utf.h"
 #include "core/version.h"
 #include "platform/clock.h"
 

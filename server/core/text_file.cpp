@@ -1,6 +1,6 @@
 #include "core/text_file.h"
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "platform/file_system.h"
 
 namespace velmor {

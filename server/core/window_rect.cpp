@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/decimal_text.h"
 #include "core/config.h"
 #include "platform/file_system.h"
 #include "platform/ini_store.h"

@@ -6,11 +6,11 @@
 #include "command/status_event.h"
 #include "core/config.h"
 #include "core/paths.h"
-#include "core/server_runtime.h"
 #include "core/version.h"
 #include "platform/file_system.h"
 #include "platform/process_signals.h"
 #include "platform/socket.h"
+#include "runtime/server_runtime.h"
 #include "stream/stream_server.h"
 
 namespace velmor {

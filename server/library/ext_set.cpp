@@ -1,6 +1,6 @@
 #include "library/ext_set.h"
 
-#include "core/get_token.h"
+#include "base/get_token.h"
 #include "core/paths.h"
 
 namespace velmor {

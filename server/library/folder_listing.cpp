@@ -171,8 +171,7 @@ void FolderListing::Lookup(const std::string& folder, const std::string& name, i
 
 int FolderListing::ListFolder(const std::string& folder, int indent, bool recursive) {
   if (IsInChapterFolder(folder)) return 1;
-  out_->AppendText("#RET_DIR(<indent>" + std::to_string(indent) + ",<path>\"" + folder + "\")");
-  records_->Begin();
+  records_->BeginFolder(folder, indent);
   const std::vector<platform::FileInfo> entries = Entries(folder);
   std::vector<Subfolder> subfolders = Subfolders(entries, folder);
   if (!recursive) {
@@ -186,7 +185,7 @@ int FolderListing::ListFolder(const std::string& folder, int indent, bool recurs
       record.name = subfolder.name;
       record.date = static_cast<int32_t>(subfolder.date);
       record.file_size = kSizeFolder;
-      records_->Append(record);
+      records_->Add(record);
     }
   }
   std::vector<S_SORTW> items = Items(entries, subfolders, folder);
@@ -195,7 +194,7 @@ int FolderListing::ListFolder(const std::string& folder, int indent, bool recurs
                       config_);
   }
   for (const S_SORTW& item : items) AppendItem(folder, item);
-  records_->Flush();
+  records_->EndFolder();
   if (!recursive) return 1;
   for (const Subfolder& subfolder : subfolders) {
     if (subfolder.chapter) continue;
@@ -219,7 +218,7 @@ void FolderListing::AppendItem(const std::string& folder, const S_SORTW& item) {
   record.group_no = static_cast<int16_t>(std::min(item.group_no, 32767));
   record.chapter = chapter_folder ? static_cast<uint16_t>(item.chapter_count) : 0;
   const int position = records_->count();
-  records_->Append(record);
+  records_->Add(record);
   if (chapter_folder) AppendChapterRecords(JoinPath(folder, item.name), item, position);
 }
 
@@ -252,7 +251,7 @@ void FolderListing::AppendChapterRecords(const std::string& folder, const S_SORT
     record.parent = static_cast<int16_t>(position);
     record.chapter = static_cast<uint16_t>(direct_files);
     const int nested_position = records_->count();
-    records_->Append(record);
+    records_->Add(record);
     S_SORTW files_only = nested;
     files_only.chapter_tree.erase(
         std::remove_if(files_only.chapter_tree.begin(), files_only.chapter_tree.end(),
@@ -273,7 +272,7 @@ void FolderListing::AppendChapterRecords(const std::string& folder, const S_SORT
     record.file_size = file.file_size;
     record.parent = static_cast<int16_t>(position);
     record.chapter = static_cast<uint16_t>(number++);
-    records_->Append(record);
+    records_->Add(record);
   }
 }
 

@@ -1,5 +1,5 @@
-// The channel listing of folders: "#RET_DIR" lines and "RTFL" records for
-// every subfolder, media file and chapter folder, sorted and grouped as the
+// The channel listing of folders: the records of every listed folder's
+// subfolders, media files and chapter folders, sorted and grouped as the
 // player asked, with the data table's ids and state flags.
 #pragma once
 
@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "command/listing_writer.h"
-#include "command/packet_writer.h"
 #include "core/config.h"
 #include "library/data_table.h"
 #include "library/ext_set.h"
+#include "library/list_record.h"
 #include "library/sort_items.h"
 
 namespace velmor {
@@ -25,14 +24,9 @@ struct ListingRequest {
 
 class FolderListing {
  public:
-  FolderListing(PacketWriter* out, ListingWriter* records, DataTable* table, const MediaSets& media,
+  FolderListing(ListingSink* records, DataTable* table, const MediaSets& media,
                 const ListingRequest& request, const S_CONFIG& config)
-      : out_(out),
-        records_(records),
-        table_(table),
-        media_(media),
-        request_(request),
-        config_(config) {}
+      : records_(records), table_(table), media_(media), request_(request), config_(config) {}
 
   // Lists a folder (and, recursively, its subfolders). 1, or 0 when a
   // recursive call gave 0.
@@ -73,8 +67,7 @@ class FolderListing {
   void Lookup(const std::string& folder, const std::string& name, int64_t size, uint64_t* flags,
               int64_t* id);
 
-  PacketWriter* out_;
-  ListingWriter* records_;
+  ListingSink* records_;
   DataTable* table_;
   MediaSets media_;
   ListingRequest request_;

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "command/tagged_fields.h"
-#include "core/get_token.h"
+#include "base/get_token.h"
+#include "base/tagged_fields.h"
 #include "core/text_file.h"
 
 namespace velmor {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "base/decimal_text.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/text_file.h"

@@ -1,6 +1,6 @@
 #include "library/markers.h"
 
-#include "command/tagged_fields.h"
+#include "base/tagged_fields.h"
 
 namespace velmor {
 namespace {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "platform/natural_order.h"
 
 namespace velmor {

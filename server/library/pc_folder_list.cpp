@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/get_token.h"
+#include "base/get_token.h"
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "library/list_file.h"

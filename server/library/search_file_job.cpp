@@ -1,7 +1,7 @@
 #include "library/search_file_job.h"
 
+#include "base/utf.h"
 #include "core/paths.h"
-#include "core/utf.h"
 #include "library/list_scanner.h"
 
 namespace velmor {

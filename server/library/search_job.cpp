@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/utf.h"
 #include "core/config.h"
 #include "core/paths.h"
-#include "core/utf.h"
 
 namespace velmor {
 

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "library/natural_order.h"
 #include "platform/natural_order.h"
 

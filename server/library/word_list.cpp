@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/get_token.h"
+#include "base/get_token.h"
+#include "base/utf.h"
 #include "core/paths.h"
 #include "core/text_file.h"
-#include "core/utf.h"
 #include "library/sort_items.h"
 
 namespace velmor {

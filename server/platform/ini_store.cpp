@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "platform/file_system.h"
 
 // The rules below follow what Wine 8's GetPrivateProfileStringW and

@@ -1,6 +1,6 @@
 #include "stream/percent_decode.h"
 
-#include "core/utf.h"
+#include "base/utf.h"
 
 namespace velmor {
 namespace {

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "command/tag_text.h"
 #include "core/paths.h"
 #include "library/data_table.h"
+#include "library/tag_text.h"
 #include "platform/file_system.h"
 #include "thumbnail/thumbnail_file.h"
 

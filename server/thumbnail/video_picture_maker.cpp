@@ -1,8 +1,8 @@
 #include "thumbnail/video_picture_maker.h"
 
-#include "command/tag_text.h"
 #include "core/paths.h"
 #include "library/data_table.h"
+#include "library/tag_text.h"
 #include "thumbnail/marker_times.h"
 
 namespace velmor {

@@ -54,7 +54,7 @@ class ChannelListingTest : public test::RunningServerTest {
   void Folder(const std::string& relative) { platform::CreateFolder(media_.Join(relative)); }
 
   void MarkChapterFolder(const std::string& relative) {
-    DataTable::Locked table = runtime_.command_server()->data_table()->Lock();
+    DataTable::Locked table = runtime_.library().data_table()->Lock();
     S_DATATABLE* record = table.CreateRecord(root_ + "/" + relative, kSizeFolder);
     ASSERT_NE(record, nullptr);
     record->flags |= kFlagChapterFolder;

@@ -21,10 +21,11 @@ class CommandServerTest : public ::testing::Test {
   std::string LogText() { return test::ReadFileOrEmpty(ServerLog::DefaultPath()); }
 
   test::TempFolder home_;
+  LibraryContext library_;  // outlives the servers of the tests
 };
 
 TEST_F(CommandServerTest, StartedListenerWaitsForAPlayer) {
-  CommandServer server(nullptr);
+  CommandServer server(nullptr, &library_);
   ASSERT_TRUE(server.StartCommandListener(0));
   EXPECT_TRUE(server.listening());
   EXPECT_FALSE(server.connected());
@@ -33,12 +34,12 @@ TEST_F(CommandServerTest, StartedListenerWaitsForAPlayer) {
 
   StatusEvent event;
   // The consumer skips a turn while the session holds the lock.
-  while (!server.TakeStatusEvent(&event)) {
+  while (!server.status().Take(&event)) {
   }
   EXPECT_EQ(event.code, kStatusWaiting);
   EXPECT_EQ(event.first_text, "接続待ち");
   EXPECT_EQ(event.second_text, "");
-  while (!server.TakeStatusEvent(&event)) {
+  while (!server.status().Take(&event)) {
   }
   EXPECT_EQ(event.code, kStatusNone) << "taking clears the slot";
 
@@ -50,37 +51,37 @@ TEST_F(CommandServerTest, StartedListenerWaitsForAPlayer) {
 TEST_F(CommandServerTest, APortInUseLeavesTheServerReleased) {
   platform::Socket taken;
   ASSERT_TRUE(taken.ListenTcp(0, 1));
-  CommandServer server(nullptr);
+  CommandServer server(nullptr, &library_);
   EXPECT_FALSE(server.StartCommandListener(taken.LocalPort()));
   EXPECT_FALSE(server.listening());
-  EXPECT_EQ(server.data_table(), nullptr);
-  EXPECT_EQ(server.favourites(), nullptr);
+  EXPECT_EQ(library_.data_table(), nullptr);
+  EXPECT_EQ(library_.favourites(), nullptr);
 }
 
 TEST_F(CommandServerTest, ApplyingSettingsBindsTheLastListChannelOfEachType) {
   Config().channel[2] = {kChannelFavourites, "first.vrl"};
   Config().channel[5] = {kChannelFavourites, "second.vrl"};
   Config().channel[6] = {kChannelSearchList, ""};
-  CommandServer server(nullptr);
+  CommandServer server(nullptr, &library_);
   ASSERT_TRUE(server.StartCommandListener(0));
-  ASSERT_NE(server.favourites(), nullptr);
-  EXPECT_EQ(server.favourites()->channel(), 7) << "channel 7 is a favourites list by default";
+  ASSERT_NE(library_.favourites(), nullptr);
+  EXPECT_EQ(library_.favourites()->channel(), 7) << "channel 7 is a favourites list by default";
 
   Config().channel[7] = {kChannelPlaylist, "ch8.vrl"};
   test::WriteFileOrFail(home_.Join("second.vrl"), "");
   server.ApplyServerSettings();
-  EXPECT_EQ(server.favourites()->channel(), 5);
-  EXPECT_EQ(server.favourites()->kind(), CChannelList::kFavourites);
-  EXPECT_EQ(server.favourites()->file_name(), home_.Join("second.vrl"));
-  EXPECT_EQ(server.search_results()->channel(), 6);
-  EXPECT_EQ(server.search_results()->file_name(), home_.Join("search.vrl"));
+  EXPECT_EQ(library_.favourites()->channel(), 5);
+  EXPECT_EQ(library_.favourites()->kind(), CChannelList::kFavourites);
+  EXPECT_EQ(library_.favourites()->file_name(), home_.Join("second.vrl"));
+  EXPECT_EQ(library_.search_results()->channel(), 6);
+  EXPECT_EQ(library_.search_results()->file_name(), home_.Join("search.vrl"));
 }
 
 TEST_F(CommandServerTest, ApplyingSettingsReloadsExtensionsTimeoutAndFolders) {
-  CommandServer server(nullptr);
+  CommandServer server(nullptr, &library_);
   ASSERT_TRUE(server.StartCommandListener(0));
-  EXPECT_TRUE(server.video_extensions().Contains(".MP4"));
-  EXPECT_FALSE(server.video_extensions().Contains(".mkv"));
+  EXPECT_TRUE(library_.video_extensions().Contains(".MP4"));
+  EXPECT_FALSE(library_.video_extensions().Contains(".mkv"));
   EXPECT_EQ(server.live_timeout_ms(), 120000u);
   EXPECT_EQ(PathKind(home_.Join("trim")), kPathFolder);
   EXPECT_EQ(PathKind(home_.Join("thumbnail220")), kPathFolder);
@@ -89,28 +90,28 @@ TEST_F(CommandServerTest, ApplyingSettingsReloadsExtensionsTimeoutAndFolders) {
   Config().iLiveTimeOutSec = 30;
   Config().pcThumbnailPath220 = "thumbs";
   server.ApplyServerSettings();
-  EXPECT_TRUE(server.video_extensions().Contains(".webm"));
-  EXPECT_FALSE(server.video_extensions().Contains(".mp4"));
+  EXPECT_TRUE(library_.video_extensions().Contains(".webm"));
+  EXPECT_FALSE(library_.video_extensions().Contains(".mp4"));
   EXPECT_EQ(server.live_timeout_ms(), 30000u);
-  ASSERT_NE(server.thumbnails(), nullptr);
-  EXPECT_EQ(server.thumbnails()->settings().thumbnail_folder, home_.Join("thumbs"));
-  EXPECT_TRUE(server.thumbnails()->settings().enabled);
-  EXPECT_EQ(server.data_table()->settings().thumbnail_folder, home_.Join("thumbs"));
-  EXPECT_EQ(server.data_table()->settings().device_id, 10);
+  ASSERT_NE(library_.thumbnails(), nullptr);
+  EXPECT_EQ(library_.thumbnails()->settings().thumbnail_folder, home_.Join("thumbs"));
+  EXPECT_TRUE(library_.thumbnails()->settings().enabled);
+  EXPECT_EQ(library_.data_table()->settings().thumbnail_folder, home_.Join("thumbs"));
+  EXPECT_EQ(library_.data_table()->settings().device_id, 10);
 }
 
 TEST_F(CommandServerTest, TheLogFollowsTheSettingAndEndsWithShutdown) {
   {
-    CommandServer server(nullptr);
+    CommandServer server(nullptr, &library_);
     ASSERT_TRUE(server.StartCommandListener(0));
     EXPECT_EQ(LogText(), "") << "off by default";
 
     Config().iServerLog = 1;
     server.ApplyServerSettings();
-    server.PostStatusEvent(kStatusConnected, "接続中", "192.168.1.20");
+    server.status().Post(kStatusConnected, "接続中", "192.168.1.20");
     Config().iServerLog = 0;
     server.ApplyServerSettings();
-    server.PostStatusEvent(kStatusWaiting, "接続待ち", "");  // not logged: closed
+    server.status().Post(kStatusWaiting, "接続待ち", "");  // not logged: closed
     Config().iServerLog = 1;
     server.ApplyServerSettings();
   }
@@ -128,21 +129,21 @@ TEST_F(CommandServerTest, TheLogFollowsTheSettingAndEndsWithShutdown) {
 }
 
 TEST_F(CommandServerTest, NoShutdownLineWhenTheLogIsClosed) {
-  { CommandServer server(nullptr); }
+  { CommandServer server(nullptr, &library_); }
   {
-    CommandServer server(nullptr);
+    CommandServer server(nullptr, &library_);
     ASSERT_TRUE(server.StartCommandListener(0));
   }
   EXPECT_EQ(LogText(), "");
 }
 
 TEST_F(CommandServerTest, EndingASessionClearsTheThumbnailRequestsAndFlags) {
-  CommandServer server(nullptr);
+  CommandServer server(nullptr, &library_);
   ASSERT_TRUE(server.StartCommandListener(0));
   server.EndSession("正常終了");
   EXPECT_FALSE(server.connected());
   EXPECT_EQ(server.peer_address(), "non");
-  EXPECT_EQ(server.thumbnails()->RequestCount(), 0u);
+  EXPECT_EQ(library_.thumbnails()->RequestCount(), 0u);
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ class CommandSession : public ::testing::Test {
   }
 
   void StartServer() {
-    server_ = std::make_unique<CommandServer>(nullptr, &FakeClock);
+    server_ = std::make_unique<CommandServer>(nullptr, &library_, &FakeClock);
     ASSERT_TRUE(server_->StartCommandListener(0));
   }
 
@@ -107,7 +107,7 @@ class CommandSession : public ::testing::Test {
   StatusEvent WaitForSessionEnd() {
     for (int i = 0; i < 2000; ++i) {
       StatusEvent event;
-      if (server_->TakeStatusEvent(&event) && event.code == kStatusDisconnected) return event;
+      if (server_->status().Take(&event) && event.code == kStatusDisconnected) return event;
       platform::SleepMs(5);
     }
     ADD_FAILURE() << "the session did not end";
@@ -121,6 +121,7 @@ class CommandSession : public ::testing::Test {
   }
 
   test::TempFolder home_;
+  LibraryContext library_;  // declared first: the server releases it
   std::unique_ptr<CommandServer> server_;
 };
 
@@ -242,7 +243,7 @@ TEST_F(CommandSession, ASilentPlayerIsDroppedAfterTheTimeOut) {
   for (int i = 0; i < 200 && event.code != kStatusDisconnected; ++i) {
     g_now += 121500;
     for (int j = 0; j < 20; ++j) {
-      if (server_->TakeStatusEvent(&event) && event.code == kStatusDisconnected) break;
+      if (server_->status().Take(&event) && event.code == kStatusDisconnected) break;
       platform::SleepMs(5);
     }
   }

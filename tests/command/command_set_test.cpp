@@ -8,13 +8,13 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
-#include "core/server_runtime.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/ini_store.h"
 #include "player_client.h"
 #include "remote/mouse_remote.h"
 #include "running_server.h"
+#include "runtime/server_runtime.h"
 #include "test_support.h"
 
 namespace velmor {

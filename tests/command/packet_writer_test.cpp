@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/utf.h"
 #include "command/packet_reader.h"
-#include "core/utf.h"
 
 namespace velmor {
 namespace {

@@ -9,13 +9,13 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
-#include "core/server_runtime.h"
 #include "library/data_table.h"
 #include "library/data_table_record.h"
 #include "library/list_file.h"
 #include "platform/file_system.h"
 #include "player_client.h"
 #include "running_server.h"
+#include "runtime/server_runtime.h"
 #include "test_support.h"
 
 namespace velmor {
@@ -37,7 +37,7 @@ class RecordCommandsTest : public test::RunningServerTest {
     return answer.slots.empty() ? -1 : answer.slots[0].value;
   }
 
-  DataTable::Locked Table() { return runtime_.command_server()->data_table()->Lock(); }
+  DataTable::Locked Table() { return runtime_.library().data_table()->Lock(); }
 
   test::TempFolder media_;
   std::string root_;

@@ -11,7 +11,6 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
-#include "core/server_runtime.h"
 #include "library/data_table.h"
 #include "library/list_file.h"
 #include "library/search_manager.h"
@@ -19,6 +18,7 @@
 #include "platform/file_system.h"
 #include "player_client.h"
 #include "running_server.h"
+#include "runtime/server_runtime.h"
 #include "test_support.h"
 
 namespace velmor {
@@ -66,7 +66,7 @@ class SearchCommandsTest : public test::RunningServerTest {
     for (const std::string& folder : folders) text += folder + "\r\n";
     test::WriteFileOrFail(home_.Join("SearchFolder1.vrl"), text);
   }
-  DataTable& Table() { return *runtime_.command_server()->data_table(); }
+  DataTable& Table() { return *runtime_.library().data_table(); }
 
   test::TempFolder media_;
 };
@@ -194,7 +194,7 @@ TEST_F(SearchCommandsTest, ProgressCancelAndRestartWhileAJobRuns) {
   WaitForTheJob();
   std::atomic<int> holds{0};
   std::atomic<bool> reached{false};
-  runtime_.command_server()->search_manager()->SetFolderObserver(
+  runtime_.library().search_manager()->SetFolderObserver(
       [&](const SearchJob& job, const std::string& folder) {
         if (folder != Media("f2") || holds.fetch_add(1) > 1) return;
         reached = true;
@@ -234,7 +234,7 @@ TEST_F(SearchCommandsTest, ShutdownStopsARunningJob) {
   ASSERT_TRUE(Run("CM_GETDIR", {Media("f1"), "1"}).ok);
   WaitForTheJob();
   std::atomic<bool> reached{false};
-  runtime_.command_server()->search_manager()->SetFolderObserver(
+  runtime_.library().search_manager()->SetFolderObserver(
       [&](const SearchJob& job, const std::string& folder) {
         if (folder != Media("f2")) return;
         reached = true;

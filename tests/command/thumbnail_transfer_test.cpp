@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "command/tag_text.h"
 #include "library/data_table.h"
 #include "library/list_file.h"
+#include "library/tag_text.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "running_server.h"
@@ -50,7 +50,7 @@ class ThumbnailTransferTest : public test::RunningServerTest {
     Config().iUseFFMpeg = 0;
   }
 
-  ThumbnailManager* Thumbnails() { return runtime_.command_server()->thumbnails(); }
+  ThumbnailManager* Thumbnails() { return runtime_.library().thumbnails(); }
 
   // Requests stay in the list: the worker makes nothing.
   void HoldTheWorker() {
@@ -96,7 +96,7 @@ class ThumbnailTransferTest : public test::RunningServerTest {
   }
 
   std::string ThumbnailOf(int64_t id) {
-    DataTable::Locked table = runtime_.command_server()->data_table()->Lock();
+    DataTable::Locked table = runtime_.library().data_table()->Lock();
     const S_DATATABLE* record = table.FindById(id);
     return record == nullptr ? "" : JoinPath(home_.Join("thumbnail220"), record->id_text + ".jpg");
   }
@@ -104,7 +104,7 @@ class ThumbnailTransferTest : public test::RunningServerTest {
   std::string InfoOf(int64_t id) { return Thumbnails()->StoredInfoText(id); }
 
   void SetInfo(int64_t id, const std::string& info) {
-    DataTable::Locked table = runtime_.command_server()->data_table()->Lock();
+    DataTable::Locked table = runtime_.library().data_table()->Lock();
     S_DATATABLE* record = table.FindById(id);
     ASSERT_NE(record, nullptr);
     ASSERT_TRUE(SetTagValue(&record->tags, "<thum>", &info));
@@ -257,7 +257,7 @@ TEST_F(ThumbnailTransferTest, RequestCommandsCountAndDelete) {
   const std::string moved = WithForwardSlashes(media_.Join("moved/c.mp4"));
   EXPECT_TRUE(Command("CM_DEL_THUMBNAIL", {std::to_string(made), moved}).LastOk());
   EXPECT_EQ(platform::GetPathType(ThumbnailOf(made)), platform::PathType::kNone);
-  EXPECT_EQ(runtime_.command_server()->data_table()->Lock().FindById(made)->path, moved);
+  EXPECT_EQ(runtime_.library().data_table()->Lock().FindById(made)->path, moved);
 }
 
 TEST_F(ThumbnailTransferTest, AnUploadAcrossPacketsIsStoredWhole) {

@@ -1,4 +1,5 @@
 #include "core/config.h"
+#include "base/decimal_text.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/utf.h"
+#include "base/utf.h"
 
 namespace velmor {
 namespace {

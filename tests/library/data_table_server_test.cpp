@@ -15,9 +15,10 @@ using ServerTableTest = DataTableTest;
 TEST_F(ServerTableTest, TheServerOpensTheTableAndSavesItWhenASessionEnds) {
   ASSERT_TRUE(LoadConfig());
   WriteTable(DatLine("20240301_10_000000", 20240301090000, 100, 0, "/v/a.mp4"));
-  CommandServer server(nullptr);
+  LibraryContext library;
+  CommandServer server(nullptr, &library);
   ASSERT_TRUE(server.StartCommandListener(0));
-  DataTable* table = server.data_table();
+  DataTable* table = library.data_table();
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(table->Lock().FindById(2024030110'00000000)->path, "/v/a.mp4");
   EXPECT_EQ(GetFileSize64(table->settings().path), GetFileSize64(file_));

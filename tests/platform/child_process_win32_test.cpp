@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "platform/child_process.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"

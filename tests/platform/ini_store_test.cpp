@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "platform/file_system.h"
 #include "test_support.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "platform/ini_store.h"
 #include "test_support.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/utf.h"
+#include "base/utf.h"
 
 namespace velmor::platform {
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/utf.h"
+#include "base/utf.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
 #include "platform/natural_order.h"

@@ -54,7 +54,7 @@ class StreamServerTest : public test::StreamServerFixture {
   bool SessionWaitsForThePlayer() {
     for (int check = 0; check < 10; ++check) {
       StatusEvent event;
-      if (command_->TakeStatusEvent(&event)) return false;
+      if (command_->status().Take(&event)) return false;
       platform::SleepMs(5);
     }
     return true;

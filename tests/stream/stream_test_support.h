@@ -16,11 +16,11 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
-#include "core/player_stream_admission.h"
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/socket.h"
 #include "player_client.h"
+#include "runtime/player_stream_admission.h"
 #include "stream/stream_server.h"
 #include "test_support.h"
 
@@ -175,12 +175,12 @@ class StreamServerFixture : public ::testing::Test {
   void SetUp() override {
     SetProgramFolder(home_.path());
     ASSERT_TRUE(LoadConfig());
-    command_ = std::make_unique<CommandServer>(nullptr);
+    command_ = std::make_unique<CommandServer>(nullptr, &library_);
     ASSERT_TRUE(command_->StartCommandListener(0));
     stream_ = std::make_unique<StreamServer>();
     StreamServer::ListenSettings settings;
     settings.port = 0;
-    admission_ = std::make_unique<PlayerStreamAdmission>(command_.get());
+    admission_ = std::make_unique<PlayerStreamAdmission>(command_.get(), &library_);
     settings.admission = admission_.get();
     ASSERT_TRUE(stream_->StartListener(settings));
     Config().iPortHttp = stream_->port();
@@ -217,6 +217,7 @@ class StreamServerFixture : public ::testing::Test {
 
   TempFolder home_;
   TempFolder media_;
+  LibraryContext library_;  // declared first: the server releases it
   std::unique_ptr<CommandServer> command_;
   std::unique_ptr<PlayerStreamAdmission> admission_;
   std::unique_ptr<StreamServer> stream_;

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "command/tag_text.h"
 #include "core/paths.h"
 #include "library/data_table.h"
+#include "library/tag_text.h"
 #include "platform/file_system.h"
 #include "test_media.h"
 #include "test_support.h"

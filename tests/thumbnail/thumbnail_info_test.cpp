@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "command/tag_text.h"
+#include "library/tag_text.h"
 
 namespace velmor {
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "command/tag_text.h"
 #include "core/paths.h"
 #include "library/data_table.h"
+#include "library/tag_text.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "test_media.h"

@@ -96,7 +96,7 @@ class ThumbnailCliTest : public velmor::test::RunningServerTest {
   }
 
   int64_t Record(const std::string& path) {
-    DataTable::Locked table = runtime_.command_server()->data_table()->Lock();
+    DataTable::Locked table = runtime_.library().data_table()->Lock();
     return table.CreateRecord(path, 10)->id_int;
   }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/utf.h"
+#include "base/utf.h"
 
 namespace velmor::platform {
 

@@ -1,9 +1,9 @@
-#include "core/server_runtime.h"
+#include "runtime/server_runtime.h"
 
 #include "command/command_server.h"
 #include "core/config.h"
-#include "core/player_stream_admission.h"
 #include "remote/mouse_remote.h"
+#include "runtime/player_stream_admission.h"
 #include "stream/stream_server.h"
 
 namespace velmor {
@@ -15,9 +15,9 @@ ServerRuntime::~ServerRuntime() { Shutdown(); }
 void ServerRuntime::Start() {
   const S_CONFIG& config = Config();
   stream_server_ = std::make_unique<StreamServer>();
-  command_server_ = std::make_unique<CommandServer>(this);
+  command_server_ = std::make_unique<CommandServer>(this, &library_);
   mouse_remote_ = std::make_unique<MouseRemote>();
-  admission_ = std::make_unique<PlayerStreamAdmission>(command_server_.get());
+  admission_ = std::make_unique<PlayerStreamAdmission>(command_server_.get(), &library_);
 
   StreamServer::ListenSettings http;
   http.port = static_cast<uint16_t>(config.iPortHttp);
@@ -47,7 +47,7 @@ bool ServerRuntime::ConsumeStatusEvent(const std::function<void(const StatusEven
   if (!command_server_) return true;
   RunWindowCommands();
   StatusEvent event;
-  if (!command_server_->TakeStatusEvent(&event)) return false;
+  if (!command_server_->status().Take(&event)) return false;
   if (event.code != kStatusNone && show) show(event);
   React(event);
   return true;
@@ -65,7 +65,7 @@ void ServerRuntime::React(const StatusEvent& event) {
     case kStatusDisconnected:
       if (stream_server_) stream_server_->StopAllSessions();
       if (mouse_remote_) mouse_remote_->Stop();
-      command_server_->PostStatusEvent(kStatusWaiting, kTextWaiting, "");
+      command_server_->status().Post(kStatusWaiting, kTextWaiting, "");
       break;
     case kStatusSuspended:
       if (mouse_remote_ && mouse_remote_->active()) mouse_remote_->SetControl(false);

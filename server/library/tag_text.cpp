@@ -1,4 +1,4 @@
-#include "command/tag_text.h"
+#include "library/tag_text.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "core/get_token.h"
+#include "base/get_token.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/utf.h"
+#include "base/utf.h"
 
 #include <cstdint>
 

@@ -1,10 +1,10 @@
-#include "command/tagged_fields.h"
+#include "base/tagged_fields.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "core/utf.h"
+#include "base/utf.h"
 
 namespace velmor {
 namespace {

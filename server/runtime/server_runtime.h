@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "command/library_context.h"
 #include "command/server_host.h"
 #include "command/status_event.h"
 
@@ -42,6 +43,8 @@ class ServerRuntime : public ServerHost {
   void ForceDisconnect();
 
   CommandServer* command_server() const { return command_server_.get(); }
+  // The library the command server opens while it listens.
+  LibraryContext& library() { return library_; }
   StreamServer* stream_server() override { return stream_server_.get(); }
   MouseRemote* mouse_remote() override { return mouse_remote_.get(); }
   // Queues a window command; it runs in the next consumer turn, on the
@@ -58,6 +61,7 @@ class ServerRuntime : public ServerHost {
   void React(const StatusEvent& event);
   void RunWindowCommands();
 
+  LibraryContext library_;  // outlives the command server that opens it
   std::unique_ptr<StreamServer> stream_server_;
   std::unique_ptr<CommandServer> command_server_;
   std::unique_ptr<PlayerStreamAdmission> admission_;  // the stream server asks it

@@ -1,6 +1,7 @@
 // The stream server's admission, answered from what the command server
-// publishes for any thread (the authenticated flag, the player's address,
-// the extension sets): the stream thread never waits on the session.
+// and its library publish for any thread (the authenticated flag, the
+// player's address, the extension sets): the stream thread never waits on
+// the session.
 #pragma once
 
 #include <string>
@@ -12,16 +13,18 @@ namespace velmor {
 
 class PlayerStreamAdmission final : public StreamAdmission {
  public:
-  explicit PlayerStreamAdmission(const CommandServer* commands) : commands_(commands) {}
+  PlayerStreamAdmission(const CommandServer* commands, const LibraryContext* library)
+      : commands_(commands), library_(library) {}
 
   bool PlayerAdmitted() const override { return commands_->authenticated(); }
   bool AdmitsPeer(const platform::Ipv4Address& peer) const override {
     return commands_->AdmitsPeer(peer);
   }
-  bool IsMediaPath(const std::string& path) const override { return commands_->IsMediaPath(path); }
+  bool IsMediaPath(const std::string& path) const override { return library_->IsMediaPath(path); }
 
  private:
   const CommandServer* commands_;
+  const LibraryContext* library_;
 };
 
 }  // namespace velmor

@@ -1,4 +1,4 @@
-#include "core/server_runtime.h"
+#include "runtime/server_runtime.h"
 
 #include <gtest/gtest.h>
 
@@ -53,19 +53,19 @@ TEST_F(ServerRuntimeTest, ADisconnectStopsTheRemoteAndGoesBackToWaiting) {
   ServerRuntime runtime;
   runtime.Start();
   Consume(&runtime);
-  runtime.command_server()->PostStatusEvent(kStatusConnected, "接続中", "10.0.0.7");
+  runtime.command_server()->status().Post(kStatusConnected, "接続中", "10.0.0.7");
   ASSERT_EQ(Consume(&runtime).size(), 1u);
   EXPECT_TRUE(runtime.mouse_remote()->active());
   EXPECT_EQ(runtime.mouse_remote()->peer_address(), "10.0.0.7");
 
-  runtime.command_server()->PostStatusEvent(kStatusSuspended, "中断中", "10.0.0.7");
+  runtime.command_server()->status().Post(kStatusSuspended, "中断中", "10.0.0.7");
   Consume(&runtime);
   EXPECT_FALSE(runtime.mouse_remote()->control());
-  runtime.command_server()->PostStatusEvent(kStatusResumed, "中断解除", "10.0.0.7");
+  runtime.command_server()->status().Post(kStatusResumed, "中断解除", "10.0.0.7");
   Consume(&runtime);
   EXPECT_TRUE(runtime.mouse_remote()->control());
 
-  runtime.command_server()->PostStatusEvent(kStatusDisconnected, "切断(正常終了)", "10.0.0.7");
+  runtime.command_server()->status().Post(kStatusDisconnected, "切断(正常終了)", "10.0.0.7");
   ASSERT_EQ(Consume(&runtime).size(), 1u);
   EXPECT_FALSE(runtime.mouse_remote()->active());
   const std::vector<StatusEvent> next = Consume(&runtime);
@@ -76,7 +76,7 @@ TEST_F(ServerRuntimeTest, ADisconnectStopsTheRemoteAndGoesBackToWaiting) {
 TEST_F(ServerRuntimeTest, WithoutTheMouseSettingAConnectionLeavesTheRemoteOff) {
   ServerRuntime runtime;
   runtime.Start();
-  runtime.command_server()->PostStatusEvent(kStatusConnected, "接続中", "10.0.0.7");
+  runtime.command_server()->status().Post(kStatusConnected, "接続中", "10.0.0.7");
   Consume(&runtime);
   EXPECT_FALSE(runtime.mouse_remote()->active());
 }

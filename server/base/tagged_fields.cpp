@@ -1,7 +1,7 @@
-#include "command/tagged_fields.h"
+#include "base/tagged_fields.h"
 
-#include "core/config.h"
-#include "core/utf.h"
+#include "base/decimal_text.h"
+#include "base/utf.h"
 
 namespace velmor {
 namespace {
