@@ -3,12 +3,14 @@
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "library/list_file.h"
+#include "platform/file_system.h"
 
 namespace velmor {
 
 void CChannelList::Bind(int channel, Kind kind, const std::string& file_name, int item_count) {
   channel_ = channel;
   kind_ = kind;
+  if (file_name != file_name_) platform::RemoveLeftTemporaries(file_name);
   file_name_ = file_name;
   items_.clear();
   items_.reserve(item_count > 0 ? static_cast<size_t>(item_count) : 0);

@@ -96,6 +96,8 @@ void DataTable::Open(const Settings& settings) {
     damaged_source_.clear();
     opened_ = true;
   }
+  // What a write cut off by a kill left beside the file.
+  platform::RemoveLeftTemporaries(path);
   LoadFile();
 }
 
@@ -115,16 +117,21 @@ void DataTable::Tick() {
   if (!opened_) return;
   bool is_dirty = false;
   int32_t since_change = 0;
+  int32_t since_first_change = 0;
   {
     std::lock_guard<std::recursive_mutex> lock(lock_);
     is_dirty = dirty_;
     since_change = platform::TickDiff(now, last_change_ms_);
+    since_first_change = platform::TickDiff(now, first_unsaved_change_ms_);
   }
   if (!is_dirty) {
     if (!seen_valid_ || CurrentStamp() != seen_) MergeFile();
     return;
   }
-  if (since_change >= static_cast<int32_t>(kSaveDelayMs)) SaveHoldingSaveLock();
+  if (since_change >= static_cast<int32_t>(kSaveDelayMs) ||
+      since_first_change >= static_cast<int32_t>(kSaveBoundMs)) {
+    SaveHoldingSaveLock();
+  }
 }
 
 bool DataTable::Save() {
@@ -251,11 +258,16 @@ void DataTable::ApplyMerge(std::vector<S_DATATABLE>* disk_records) {
 bool DataTable::SaveHoldingSaveLock() {
   if (!dirty()) return true;
   if (!opened_) return false;  // nowhere to write yet
+  uint32_t unsaved_since = 0;
+  {
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    unsaved_since = first_unsaved_change_ms_;
+  }
   std::string text;
   std::vector<S_DATATABLE*> were_modified;
   if (!BuildText(&text, &were_modified)) return false;
   if (WriteText(text)) return true;
-  RestoreUnsaved(were_modified);
+  RestoreUnsaved(were_modified, unsaved_since);
   return false;
 }
 
@@ -304,10 +316,14 @@ bool DataTable::WriteDamagedCopy() {
 
 // The write failed: what it would have saved is unsaved again, so a merge
 // keeps it and the next tick tries again.
-void DataTable::RestoreUnsaved(const std::vector<S_DATATABLE*>& were_modified) {
+// The changes stay as old as they were: the bound still counts from the
+// oldest.
+void DataTable::RestoreUnsaved(const std::vector<S_DATATABLE*>& were_modified,
+                               uint32_t unsaved_since) {
   std::lock_guard<std::recursive_mutex> lock(lock_);
   for (S_DATATABLE* record : were_modified) record->modified = 1;
   TouchLocked(nullptr);
+  first_unsaved_change_ms_ = unsaved_since;
 }
 
 void DataTable::RefreshDateLocked() {
@@ -358,6 +374,7 @@ void DataTable::TouchLocked(S_DATATABLE* record) {
     record->modified = 1;
     record->date_time = DateTimeNumber(clocks_.local_time());
   }
+  if (!dirty_) first_unsaved_change_ms_ = Now();
   dirty_ = true;
   ++change_count_;
   last_change_ms_ = Now();

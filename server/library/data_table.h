@@ -58,6 +58,9 @@ class DataTable {
 
   static constexpr uint32_t kTickPeriodMs = 1000;
   static constexpr uint32_t kSaveDelayMs = 5000;
+  // A change is on disk at most this long after it was made, even while
+  // further changes keep the table from falling quiet.
+  static constexpr uint32_t kSaveBoundMs = 30000;
   // Where the file goes when the setting names none that exists.
   static constexpr const char* kDefaultPath = "data\\VelmorVRServer.txt";
 
@@ -80,7 +83,7 @@ class DataTable {
 
   // For the thumbnail worker's loop, every 1 to 100 ms: once a second,
   // merges changes on disk while nothing is unsaved, and saves 5 s after the
-  // last change.
+  // last change or 30 s after the oldest unsaved one, whichever comes first.
   void Tick();
   // Writes the table when it has unsaved changes (merging changes on disk
   // first). True when nothing is left unsaved; on failure the file is as it
@@ -117,7 +120,7 @@ class DataTable {
   bool BuildText(std::string* text, std::vector<S_DATATABLE*>* were_modified);
   bool WriteText(const std::string& text);
   bool WriteDamagedCopy();
-  void RestoreUnsaved(const std::vector<S_DATATABLE*>& were_modified);
+  void RestoreUnsaved(const std::vector<S_DATATABLE*>& were_modified, uint32_t unsaved_since);
   ReadResult ReadFile(FileStamp* stamp, std::string* bytes) const;
   FileStamp CurrentStamp() const;
 
@@ -157,6 +160,7 @@ class DataTable {
   bool dirty_ = false;
   uint32_t change_count_ = 0;
   uint32_t last_change_ms_ = 0;
+  uint32_t first_unsaved_change_ms_ = 0;  // valid while dirty_
   uint32_t last_tick_ms_ = 0;
   // A file read that held content the table could not use, kept until the
   // table first writes over it, then copied aside.

@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "library/sort_items.h"
+#include "platform/file_system.h"
 
 namespace velmor {
 namespace {
@@ -41,6 +42,7 @@ void WordList::SetFile(const std::string& path) {
   if (path == file_) return;
   if (dirty_ && !file_.empty()) Save();
   file_ = path;
+  platform::RemoveLeftTemporaries(file_);
   // The new file is read at the next Load even when it looks like the
   // old one.
   seen_ = FileStamp{};

@@ -73,6 +73,11 @@ bool ReadWholeFile(const std::string& path, std::string* bytes);
 // Writes a new file beside the target, flushes it to disk and renames it over
 // the target, so the target is either the old or the new content, never half.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+// Deletes what atomic writes of the file left beside it when the process
+// was killed mid-write: files named like the file plus ".tmp<pid>-<n>-<n>",
+// nothing else. Only for a file this process alone writes. Returns how
+// many went.
+int RemoveLeftTemporaries(const std::string& path);
 
 // A drive the user can browse: its root with a trailing '/' ("C:/", or on
 // POSIX "/" and the mount points under /media, /mnt and /run/media, such as

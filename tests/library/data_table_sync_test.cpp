@@ -122,6 +122,32 @@ TEST_F(SyncTest, ChangesAreSavedFiveSecondsAfterTheLastOne) {
   EXPECT_EQ(PathsInFileOrder(FileText()), (std::vector<std::string>{"/v/a.mp4", "/v/b.mp4"}));
 }
 
+TEST_F(SyncTest, ChangesKeptComingAreSavedWithinTheBound) {
+  auto table = OpenTable();
+  // A change every 4 s never lets the table fall quiet for 5 s.
+  int made = 0;
+  for (uint32_t waited = 0; waited < DataTable::kSaveBoundMs; waited += 4000) {
+    table->Lock().CreateRecord("/v/" + std::to_string(made++) + ".mp4", 1);
+    Advance(4000);
+    table->Tick();
+  }
+  ASSERT_NE(platform::GetPathType(file_), platform::PathType::kNone) << "saved by the bound";
+  EXPECT_EQ(PathsInFileOrder(FileText()).size(), static_cast<size_t>(made));
+  // The bound counts again from the first change after that save.
+  table->Lock().CreateRecord("/v/late.mp4", 1);
+  Advance(4000);
+  table->Tick();
+  EXPECT_TRUE(table->dirty());
+}
+
+TEST_F(SyncTest, WhatAKilledSaveLeftBesideTheFileGoesAtOpen) {
+  WriteTable(DatLine("20240301_10_000000", 20240301090000, 500, 0, "/v/a.mp4"));
+  WriteFileOrFail(file_ + ".tmp31337-5000-0", "half a table");
+  auto table = OpenTable();
+  EXPECT_EQ(platform::GetPathType(file_ + ".tmp31337-5000-0"), platform::PathType::kNone);
+  EXPECT_NE(table->Lock().FindById(2024030110'00000000), nullptr);
+}
+
 TEST_F(SyncTest, AHandEditIsMergedAtTheNextTickWhenNothingIsUnsaved) {
   WriteTable(DatLine("20240301_10_000000", 20240301090000, 100, 0, "/v/a.mp4") +
              DatLine("20240301_10_000001", 20240301090000, 200, 0, "/v/b.mp4") +

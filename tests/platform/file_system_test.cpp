@@ -200,6 +200,24 @@ TEST(FileSystemTest, AtomicWriteReplacesAndLeavesNothingBeside) {
   EXPECT_TRUE(read_back == big);
 }
 
+TEST(FileSystemTest, LeftTemporariesOfAFileAreRemovedAndNothingElse) {
+  TempFolder temp;
+  const std::string path = temp.Join("table.txt");
+  const char* left[] = {"table.txt.tmp4242-1000-0", "table.txt.tmp7-99-12"};
+  const char* kept[] = {"table.txt",          "table.txt.tmp",          "table.txt.tmp4242-1000",
+                        "table.txt.tmpx-1-2", "table.txt.tmp1-2-3.jpg", "other.txt.tmp1-2-3",
+                        "xtable.txt.tmp1-2-3"};
+  for (const char* name : left) WriteFileOrFail(temp.Join(name), "partial");
+  for (const char* name : kept) WriteFileOrFail(temp.Join(name), "kept");
+  ASSERT_TRUE(CreateFolder(temp.Join("table.txt.tmp5-6-7")));
+
+  EXPECT_EQ(RemoveLeftTemporaries(path), 2);
+  std::vector<std::string> expected(std::begin(kept), std::end(kept));
+  expected.push_back("table.txt.tmp5-6-7");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(SortedNames(temp.path()), expected);
+}
+
 TEST(FileSystemTest, FailedAtomicWriteLeavesTargetAndFolderUntouched) {
   TempFolder temp;
   EXPECT_FALSE(WriteFileAtomically(temp.Join("missing/file.txt"), "x"));
