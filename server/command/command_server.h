@@ -125,6 +125,8 @@ class CommandServer final : private SessionReplies {
   HandshakeState handshake_;
   std::atomic<uint32_t> live_timeout_ms_{120000};
   uint32_t last_activity_ms_ = 0;
+  uint32_t accepted_ms_ = 0;
+  uint32_t admission_deadline_ms_ = 0;  // from accepted_ms_, until admitted
   size_t recv_capacity_ = kBufferCapacity;
   size_t send_capacity_ = kBufferCapacity;
   std::unique_ptr<uint8_t[]> recv_buffer_;  // allocated at the first receive

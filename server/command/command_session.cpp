@@ -18,10 +18,16 @@ constexpr uint32_t kConnectedPassMs = 20;
 constexpr uint32_t kWaitingPassMs = 100;
 constexpr uint32_t kSendTimeoutMs = 5000;
 constexpr uint32_t kSendRetryMs = 100;
+// A connection must be admitted soon after it came: a peer that says
+// nothing, or nothing the server understands, must not hold the one player
+// slot. A password typed on the headset gets a minute from the connection.
+constexpr uint32_t kHandshakeDeadlineMs = 10000;
+constexpr uint32_t kPasswordDeadlineMs = 60000;
 
 constexpr char kReasonNormalEnd[] = "正常終了";
 constexpr char kReasonForced[] = "強制切断";
 constexpr char kReasonBadPacket[] = "不正なパケット";
+constexpr char kReasonNotAdmitted[] = "認証されないまま時間切れ";
 constexpr char kNotPackText[] = "GetHeader() : ForeCC'PACK'が一致しない";
 constexpr char kRecvAllocText[] = "malloc( miRecvBuffSize )";
 constexpr char kSendTimeoutText[] = "send_buff() : TimeOut";
@@ -100,6 +106,8 @@ bool CommandServer::AcceptPlayer() {
   status_.Post(kStatusConnected, kTextConnected, peer_.ToString());
   if (DataTable* table = library_->data_table()) table->RefreshDate();  // new ids take today's date
   last_activity_ms_ = clock_();
+  accepted_ms_ = last_activity_ms_;
+  admission_deadline_ms_ = kHandshakeDeadlineMs;
   return true;
 }
 
@@ -130,7 +138,13 @@ bool CommandServer::ReceivePacket() {
   } else if (forced_disconnect_) {
     EndSession(kReasonForced);
     return false;
-  } else if (!suspended_) {
+  }
+  if (!authenticated_ &&
+      platform::TickDiff(clock_(), accepted_ms_) >= static_cast<int32_t>(admission_deadline_ms_)) {
+    EndSession(kReasonNotAdmitted);
+    return false;
+  }
+  if (received < 0 && !suspended_) {
     const int32_t silent_ms = platform::TickDiff(clock_(), last_activity_ms_);
     if (silent_ms >= static_cast<int32_t>(live_timeout_ms_.load())) {
       EndSession("無通信:" + std::to_string(silent_ms / 1000) + "秒");
@@ -142,7 +156,8 @@ bool CommandServer::ReceivePacket() {
     case FrameResult::kIncomplete:
       return false;
     case FrameResult::kReady:
-      last_activity_ms_ = clock_();
+      // Before admission only what the handshake understood counts.
+      if (authenticated_) last_activity_ms_ = clock_();
       cursor_ = ChunkCursor(packet_);
       return true;
     case FrameResult::kNotPack:
@@ -231,6 +246,9 @@ int CommandServer::ApplyHandshake(const HandshakeOutcome& outcome) {
   for (const std::string& reply : outcome.replies) {
     if (send_) send_->AppendText(reply);
   }
+  last_activity_ms_ = clock_();
+  // A setup that asks for the password leaves the person time to type it.
+  if (!authenticated_) admission_deadline_ms_ = kPasswordDeadlineMs;
   return 1;
 }
 

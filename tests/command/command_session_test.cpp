@@ -254,6 +254,32 @@ TEST_F(CommandSession, ASilentPlayerIsDroppedAfterTheTimeOut) {
   EXPECT_FALSE(server_->connected());
 }
 
+TEST_F(CommandSession, AConnectionNeverAdmittedLosesTheSlotAtTheDeadline) {
+  StartServer();
+  // A peer that sends one framed packet of junk now and then, never a
+  // handshake: before admission that is no sign of life.
+  platform::Socket hostage;
+  ASSERT_TRUE(hostage.ConnectTcp(platform::Ipv4Address::Loopback(), server_->port(), kWaitMs));
+  const std::string junk = Header("PACK", 8) + Header("JUNK", 0);
+  ASSERT_TRUE(SendAll(&hostage, junk));
+  ASSERT_EQ(ReadResultLines(&hostage, 1).size(), 1u);
+  auto player = Connect();
+  std::string error;
+  ASSERT_TRUE(player->SendPacket({player::MakeTextChunk(kSetup)}, &error)) << error;
+  g_now += 9000;
+  ASSERT_TRUE(SendAll(&hostage, junk));
+  ASSERT_EQ(ReadResultLines(&hostage, 1).size(), 1u) << "still served before the deadline";
+  g_now += 1000;
+  // The hostage is let go and the waiting player answered at once.
+  EXPECT_TRUE(ReadResultLines(&hostage, 1).empty());
+  const std::optional<std::vector<player::Chunk>> answer = player->ReceivePacket(kWaitMs, &error);
+  ASSERT_TRUE(answer.has_value()) << error;
+  player::Reply reply;
+  reply.chunks = *answer;
+  EXPECT_EQ(LastText(reply), "#RET_OK()");
+  EXPECT_TRUE(server_->authenticated());
+}
+
 TEST_F(CommandSession, ASecondPlayerIsServedWhenTheFirstLeaves) {
   StartServer();
   auto first = Connect();
