@@ -88,6 +88,7 @@ void CommandServer::ResetSessionState() {
   forced_disconnect_ = false;
   connected_ = false;
   authenticated_ = false;
+  admitted_session_ = 0;
   handshake_.authenticated = false;
   recv_fill_ = 0;
   packet_ = PacketView();

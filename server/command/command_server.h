@@ -69,6 +69,8 @@ class CommandServer final : private SessionReplies {
   // lock: the address is published before the flag is set, and the flag
   // cleared before the address changes.
   bool AdmitsPeer(const platform::Ipv4Address& peer) const;
+  // 0 without an admitted player; every admission gets a new number.
+  uint32_t admitted_session() const { return admitted_session_.load(); }
 
   ServerLog& server_log() { return server_log_; }
   ServerHost* host() const { return host_; }
@@ -141,6 +143,8 @@ class CommandServer final : private SessionReplies {
   // Published for the stream thread: the player's address packed into 32
   // bits.
   std::atomic<uint32_t> player_address_{0};
+  std::atomic<uint32_t> admitted_session_{0};
+  uint32_t sessions_admitted_ = 0;
 
   std::vector<uint8_t> scratch_;
 

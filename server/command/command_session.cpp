@@ -239,6 +239,10 @@ int CommandServer::HandleText(const std::string& text) {
 
 int CommandServer::ApplyHandshake(const HandshakeOutcome& outcome) {
   authenticated_ = handshake_.authenticated;
+  if (authenticated_ && admitted_session_.load() == 0) {
+    if (++sessions_admitted_ == 0) ++sessions_admitted_;
+    admitted_session_ = sessions_admitted_;
+  }
   if (!outcome.ok) {
     status_.Post(outcome.status_code, kTextError, outcome.status_text);
     return 0;

@@ -20,6 +20,7 @@ class PlayerStreamAdmission final : public StreamAdmission {
   bool AdmitsPeer(const platform::Ipv4Address& peer) const override {
     return commands_->AdmitsPeer(peer);
   }
+  uint32_t AdmittedSession() const override { return commands_->admitted_session(); }
   bool IsMediaPath(const std::string& path) const override { return library_->IsMediaPath(path); }
 
  private:

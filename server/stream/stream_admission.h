@@ -5,6 +5,7 @@
 // waits on the player's session.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/socket.h"
@@ -18,6 +19,9 @@ class StreamAdmission {
   // The admitted player's machine, by the address of its command
   // connection.
   virtual bool AdmitsPeer(const platform::Ipv4Address& peer) const = 0;
+  // The admitted session's number: 0 while none is, a new number for every
+  // admission. Streams of a session that ended stop.
+  virtual uint32_t AdmittedSession() const = 0;
   // A file of the video, audio or image extension lists.
   virtual bool IsMediaPath(const std::string& path) const = 0;
 

@@ -93,6 +93,7 @@ void StreamServer::RunPass() {
     if (!running_) {
       progress = false;
     } else {
+      EndStreamsOfEndedSession();
       PropagateRelease();
       progress = AcceptStep();
       progress = PendingStep() || progress;
@@ -110,6 +111,26 @@ void StreamServer::RunPass() {
     return;
   }
   waits.Wait(wait_ms);
+}
+
+// When the player's session ends (or another begins) no body goes on
+// flowing to it: a connection in the middle of one is closed, and every
+// slot lets its file go once its connection ends. A connection between
+// requests stays; its next request is refused.
+void StreamServer::EndStreamsOfEndedSession() {
+  const uint32_t session = admission_ != nullptr ? admission_->AdmittedSession() : 0;
+  if (session == served_session_) return;
+  const bool ended = served_session_ != 0;
+  served_session_ = session;
+  if (!ended) return;
+  for (const auto& slot : slots_) slot->RequestRelease();
+  for (int number = 0; number < static_cast<int>(connections_.size()); ++number) {
+    const StreamConnection& connection = *connections_[static_cast<size_t>(number)];
+    const StreamSlot& slot = *slots_[static_cast<size_t>(number)];
+    const bool in_flight = connection.HasHeaderToSend() ||
+                           (connection.sending_body && slot.send_position() < slot.file_size());
+    if (connection.IsOpen() && in_flight) EndConnection(number);
+  }
 }
 
 void StreamServer::PropagateRelease() {
@@ -148,6 +169,9 @@ bool StreamServer::AcceptStep() {
     return false;
   }
   connection->socket.SetNonBlocking(true);
+  // A header and a small body go out at once: without it a seek on a
+  // kept-alive connection waits for the player's delayed acknowledgement.
+  connection->socket.SetNoDelay(true);
   if (pending_.size() >= kMaxPending) pending_.erase(pending_.begin());
   pending_.push_back(std::move(connection));
   return true;

@@ -82,6 +82,7 @@ class StreamServer {
   bool PendingStep();
   bool SlotStep(int number);
   void PropagateRelease();
+  void EndStreamsOfEndedSession();
   bool CollectWaits(platform::SocketWaitSet* waits) const;
 
   // Request handling (stream_request.cpp).
@@ -103,6 +104,7 @@ class StreamServer {
 
   mutable std::mutex lock_;
   const StreamAdmission* admission_ = nullptr;
+  uint32_t served_session_ = 0;  // the admitted session the streams belong to
   platform::Socket listener_;
   std::vector<std::unique_ptr<StreamConnection>> pending_;
   std::vector<std::unique_ptr<StreamSlot>> slots_;

@@ -336,6 +336,24 @@ TEST_F(StreamServerTest, ReleasedSlotsCloseTheirFileOnceTheConnectionEnds) {
   EXPECT_TRUE(WaitFor([&] { return !stream_->slot(1)->file_open(); }));
 }
 
+TEST_F(StreamServerTest, TheEndOfThePlayersSessionStopsItsStreamsInFlight) {
+  const std::string path = MediaFile("a.mp4", 64 * kMiB);
+  RawHttp flowing;
+  ASSERT_TRUE(flowing.Connect(stream_->port()));
+  ASSERT_TRUE(flowing.Send(Get(path, "?stream=0")));
+  ASSERT_TRUE(flowing.ReadHead());
+  ASSERT_EQ(FirstPatternMismatch(flowing.ReadBytes(kMiB), 0), -1);
+  RawHttp between_requests;
+  ASSERT_TRUE(between_requests.Connect(stream_->port()));
+  Ask(&between_requests, Get(path, "?stream=1", 64 * kMiB - 5000), 5000);
+
+  DisconnectPlayer();
+  // Nothing the receiver has not taken yet (socket buffers) reaches 64 MiB.
+  EXPECT_LT(static_cast<int64_t>(flowing.ReadBytes(64 * kMiB).size()), 63 * kMiB);
+  EXPECT_TRUE(WaitFor([&] { return !stream_->slot(0)->file_open(); }));
+  EXPECT_EQ(Ask(&between_requests, Get(path, "?stream=1"), 0), kNotFound);
+}
+
 TEST_F(StreamServerTest, ARequestInPiecesIsAnsweredOnce) {
   const std::string path = MediaFile("a.mp4", 5000);
   const std::string request = Get(path, "?stream=0", 1000);
