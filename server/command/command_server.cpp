@@ -119,6 +119,17 @@ void CommandServer::ReleaseLibrary() {
   if (server_log_.IsOpen()) server_log_.WriteShutdownAndClose();
 }
 
+// Once per streak of failed saves (the table stays dirty and is retried),
+// and never over an event the user interface has not taken yet.
+void CommandServer::ReportSaveFailure() {
+  DataTable* table = library_->data_table();
+  if (table == nullptr || status_.pending().code != kStatusNone) return;
+  if (table->TakeSaveFailure()) {
+    status_.Post(kStatusSaveFailed, kTextError,
+                 std::string(kTextCannotSave) + ": " + table->settings().path);
+  }
+}
+
 void CommandServer::set_suspended(bool suspended) {
   suspended_ = suspended;
   suspension_changed_ = true;

@@ -107,6 +107,7 @@ class CommandServer final : private SessionReplies {
   // Waits (without the lock) for the next thing the session can do.
   void WaitForWork(bool connected);
   void ReleaseLibrary();
+  void ReportSaveFailure();
   void PublishPlayerAddress(const platform::Ipv4Address& peer);
 
   ServerHost* host_;

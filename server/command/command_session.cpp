@@ -45,6 +45,7 @@ int CommandServer::SessionPass() {
   {
     std::lock_guard<std::recursive_mutex> lock(lock_);
     if (listening_) SessionStep();
+    ReportSaveFailure();
     connected = connected_;
   }
   WaitForWork(connected);

@@ -83,6 +83,12 @@ void LibraryContext::EndSession() {
 
 void LibraryContext::Release() {
   search_.reset();
+  if (data_table_ && data_table_->dirty() && !data_table_->Save()) {
+    unsaved_at_release_.push_back(data_table_->settings().path);
+  }
+  if (word_list_ && word_list_->dirty() && !word_list_->Save()) {
+    unsaved_at_release_.push_back(word_list_->file());
+  }
   thumbnails_.reset();
   data_table_.reset();
   favourites_.reset();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "library/channel_list.h"
 #include "library/data_table.h"
@@ -43,8 +44,11 @@ class LibraryContext {
   void Apply(const S_CONFIG& config);
   // A session ended: what changed is saved, the thumbnail queue emptied.
   void EndSession();
-  // The search job goes first: its worker reads the data table.
+  // Saves what is unsaved, then lets everything go (the search job first:
+  // its worker reads the data table). The files that could not be saved
+  // are kept for unsaved_at_release().
   void Release();
+  const std::vector<std::string>& unsaved_at_release() const { return unsaved_at_release_; }
 
   // Null before Open and after Release.
   CChannelList* favourites() const { return favourites_.get(); }
@@ -78,6 +82,8 @@ class LibraryContext {
   std::unique_ptr<SearchManager> search_;
   std::unique_ptr<ThumbnailManager> thumbnails_;
   std::unique_ptr<DataTable> data_table_;
+
+  std::vector<std::string> unsaved_at_release_;
 
   mutable std::mutex media_lock_;  // guards only the pointer's copy and swap
   std::shared_ptr<const MediaExtensions> media_ = std::make_shared<const MediaExtensions>();

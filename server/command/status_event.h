@@ -21,6 +21,7 @@ enum StatusCode : int {
   kStatusPasswordWrong = 0x221,
   kStatusPasswordLocked = 0x222,
   kStatusSendTimeout = 0x230,
+  kStatusSaveFailed = 0x240,  // the data table could not be written; retried
 };
 
 // Codes from here up are only shown; below it the user interface reacts.
@@ -37,6 +38,7 @@ inline constexpr char kTextWaiting[] = "接続待ち";
 inline constexpr char kTextConnected[] = "接続中";
 inline constexpr char kTextError[] = "エラー";
 inline constexpr char kTextFatalError[] = "致命的なエラー";
+inline constexpr char kTextCannotSave[] = "保存できません";
 inline constexpr char kTextDisconnectedFormat[] = "切断(%s)";
 inline constexpr char kNoPeerAddress[] = "non";
 inline constexpr char kReasonRelease[] = "Release()";

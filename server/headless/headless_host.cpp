@@ -122,8 +122,12 @@ int RunHeadlessHost(const HeadlessOptions& options) {
 
   PrintLine("stopping");
   runtime.Shutdown();
+  const std::vector<std::string>& unsaved = runtime.library().unsaved_at_release();
+  for (const std::string& path : unsaved) {
+    std::fprintf(stderr, "cannot save %s: its last changes are lost\n", path.c_str());
+  }
   SaveConfig();
-  return 1;
+  return unsaved.empty() ? 1 : 3;
 }
 
 }  // namespace velmor

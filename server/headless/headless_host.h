@@ -17,7 +17,8 @@ struct HeadlessOptions {
 HeadlessOptions ParseHeadlessArguments(const std::vector<std::string>& arguments);
 
 // Runs until asked to stop; returns the process exit code: 1 after a normal
-// stop, 0 when the settings file cannot be created, 2 for bad arguments.
+// stop, 3 after a stop that could not save every change (told on stderr),
+// 0 when the settings file cannot be created, 2 for bad arguments.
 int RunHeadlessHost(const HeadlessOptions& options);
 
 }  // namespace velmor

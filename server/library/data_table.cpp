@@ -139,6 +139,11 @@ bool DataTable::Save() {
   return SaveHoldingSaveLock();
 }
 
+bool DataTable::TakeSaveFailure() {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  return std::exchange(failure_to_report_, false);
+}
+
 bool DataTable::dirty() const {
   std::lock_guard<std::recursive_mutex> lock(lock_);
   return dirty_;
@@ -265,10 +270,15 @@ bool DataTable::SaveHoldingSaveLock() {
   }
   std::string text;
   std::vector<S_DATATABLE*> were_modified;
-  if (!BuildText(&text, &were_modified)) return false;
-  if (WriteText(text)) return true;
-  RestoreUnsaved(were_modified, unsaved_since);
-  return false;
+  bool saved = false;
+  if (BuildText(&text, &were_modified)) {
+    saved = WriteText(text);
+    if (!saved) RestoreUnsaved(were_modified, unsaved_since);
+  }
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  if (!saved && !save_failing_) failure_to_report_ = true;
+  save_failing_ = !saved;
+  return saved;
 }
 
 bool DataTable::BuildText(std::string* text, std::vector<S_DATATABLE*>* were_modified) {

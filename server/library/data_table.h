@@ -90,6 +90,9 @@ class DataTable {
   // was and the table stays dirty, so the next tick tries again.
   bool Save();
   bool dirty() const;
+  // True once for each streak of failed saves (the first failure after a
+  // success), so that the user hears of it once, not at every retry.
+  bool TakeSaveFailure();
 
   // Today's date for new ids; a new date starts a new sequence. Also
   // restarts the temporary ids. At every player connection.
@@ -158,6 +161,8 @@ class DataTable {
   FileStamp seen_;
   bool seen_valid_ = false;  // false: the file must be read before it is written
   bool dirty_ = false;
+  bool save_failing_ = false;  // the last save failed
+  bool failure_to_report_ = false;
   uint32_t change_count_ = 0;
   uint32_t last_change_ms_ = 0;
   uint32_t first_unsaved_change_ms_ = 0;  // valid while dirty_

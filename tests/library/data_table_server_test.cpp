@@ -29,6 +29,57 @@ TEST_F(ServerTableTest, TheServerOpensTheTableAndSavesItWhenASessionEnds) {
   EXPECT_NE(FileText().find("\"/v/b.mp4\""), std::string::npos);
 }
 
+// The folder replaced by a file stands in for a full disk: every write
+// fails, nothing is lost, and the user hears of it once.
+TEST_F(ServerTableTest, AFailedSaveIsToldOnceKeptAndWrittenWhenTheDiskTakesItAgain) {
+  ASSERT_TRUE(LoadConfig());
+  WriteTable(DatLine("20240301_10_000000", 20240301090000, 100, 0, "/v/a.mp4"));
+  const std::string folder = home_.Join("data");
+  auto block = [&] {
+    ASSERT_TRUE(platform::MovePath(folder, folder + ".away"));
+    WriteFileOrFail(folder, "in the way");
+  };
+  auto unblock = [&] {
+    ASSERT_TRUE(platform::DeleteFile(folder));
+    ASSERT_TRUE(platform::MovePath(folder + ".away", folder));
+  };
+  auto next_event = [&](CommandServer& server) {
+    StatusEvent event;
+    for (int i = 0; i < 100 && event.code == kStatusNone; ++i) {
+      server.status().Take(&event);
+      if (event.code == kStatusNone) platform::SleepMs(10);
+    }
+    return event;
+  };
+  LibraryContext library;
+  {
+    CommandServer server(nullptr, &library);
+    ASSERT_TRUE(server.StartCommandListener(0));
+    ASSERT_EQ(next_event(server).code, kStatusWaiting);
+    DataTable* table = library.data_table();
+    table->Lock().CreateRecord("/v/b.mp4", 5);
+    block();
+    server.EndSession("test");
+    EXPECT_TRUE(table->dirty());
+    const StatusEvent failed = next_event(server);
+    EXPECT_EQ(failed.code, kStatusSaveFailed);
+    EXPECT_EQ(failed.second_text, "保存できません: " + file_);
+    server.EndSession("again");
+    EXPECT_EQ(next_event(server).code, kStatusNone) << "told once per streak";
+
+    unblock();
+    server.EndSession("space again");
+    EXPECT_FALSE(table->dirty());
+    EXPECT_NE(FileText().find("\"/v/b.mp4\""), std::string::npos);
+
+    table->Lock().CreateRecord("/v/c.mp4", 6);
+    block();
+  }
+  // What the shutdown could not save is named for the host to report.
+  EXPECT_EQ(library.unsaved_at_release(), std::vector<std::string>{file_});
+  unblock();
+}
+
 // The worker runs Tick on every pass; with the table's clock moved on, its
 // next pass saves. The wait below is only a generous limit for a thread to
 // be scheduled, not a measured time.
