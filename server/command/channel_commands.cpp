@@ -3,6 +3,7 @@
 #include "command/command_server.h"
 #include "command/tagged_fields.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "core/utf.h"
 #include "library/channel_list.h"
 #include "library/channel_root.h"
@@ -113,15 +114,16 @@ int CommandGetChannel(CommandServer& server, const std::string& text) {
   int channel = -1;
   if (!FindNumber(text, "<ch>", &channel) || channel < 0) return 0;
   const ListingRequest request = ReadListingRequest(text);
+  const S_CONFIG config = server.settings().Copy();
   ChannelRoot root;
-  if (!ResolveChannelRoot(channel, &root)) return 0;
+  if (!ResolveChannelRoot(config.channel, channel, &root)) return 0;
   server.QueueText("#RET_ROOT(<path>\"" + root.path + "\")");
   PacketWriter* out = server.send_buffer();
   if (out == nullptr) return 0;
   ListingWriter records(out);
   const MediaSets media{server.video_extensions(), server.audio_extensions(),
                         server.image_extensions()};
-  FolderListing folders(out, &records, server.data_table(), media, request, Config());
+  FolderListing folders(out, &records, server.data_table(), media, request, config);
   int result = 0;
   if (root.kind == kPathFolder) {
     result = folders.ListFolder(root.path, 0, root.recursive);

@@ -4,6 +4,7 @@
 
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "core/utf.h"
 #include "platform/clock.h"
 
@@ -27,8 +28,8 @@ std::string FormatDisconnected(const std::string& reason) {
 
 }  // namespace
 
-CommandServer::CommandServer(ServerHost* host, Clock clock)
-    : host_(host), clock_(clock != nullptr ? clock : &platform::TickCount) {
+CommandServer::CommandServer(ServerHost* host, Settings* settings, Clock clock)
+    : host_(host), settings_(settings), clock_(clock != nullptr ? clock : &platform::TickCount) {
   scratch_.resize(kScratchSize);
   networking_ = platform::StartNetworking();
   if (!session_thread_.Start(nullptr, &SessionPassCallback, nullptr, this)) Release();
@@ -70,9 +71,9 @@ bool CommandServer::StartCommandListener(uint16_t port) {
 
 void CommandServer::ApplyServerSettings() {
   std::lock_guard<std::recursive_mutex> lock(lock_);
-  const S_CONFIG& config = Config();
+  const S_CONFIG config = settings_->Copy();
   ResolveFolderSetting(config.pcTrimPath);
-  BindChannelLists();
+  BindChannelLists(config);
   PublishMediaExtensions(config);
   live_timeout_ms_ = static_cast<uint32_t>(config.iLiveTimeOutSec) * 1000u;
   if (suspended_) {
@@ -108,9 +109,8 @@ void CommandServer::ApplyServerSettings() {
 }
 
 // The last channel of each list type wins.
-void CommandServer::BindChannelLists() {
+void CommandServer::BindChannelLists(const S_CONFIG& config) {
   if (!favourites_ || !search_results_) return;
-  const S_CONFIG& config = Config();
   for (int channel = 0; channel < kChannelCount; ++channel) {
     const S_CONFIG_CH& entry = config.channel[channel];
     std::string file;

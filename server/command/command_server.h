@@ -30,6 +30,7 @@
 namespace velmor {
 
 class ServerHost;
+class Settings;
 struct S_CONFIG;
 
 class CommandServer {
@@ -42,7 +43,9 @@ class CommandServer {
   // tests drive it by hand.
   using Clock = uint32_t (*)();
 
-  explicit CommandServer(ServerHost* host, Clock clock = nullptr);
+  // The settings outlive the server; ApplyServerSettings and the command
+  // handlers read them, CM_SET_CHANNEL_TYPE changes the channel table.
+  CommandServer(ServerHost* host, Settings* settings, Clock clock = nullptr);
   ~CommandServer();  // the shutdown steps: stop the session, Release
   CommandServer(const CommandServer&) = delete;
   CommandServer& operator=(const CommandServer&) = delete;
@@ -92,6 +95,7 @@ class CommandServer {
   PacketWriter* send_buffer() { return send_.get(); }
   bool TakeFollowingChunk(Chunk* chunk);
   ServerHost* host() const { return host_; }
+  Settings& settings() const { return *settings_; }
   std::recursive_mutex& lock() { return lock_; }
   // Library objects: null before the listener starts and after Release.
   CChannelList* favourites() const { return favourites_.get(); }
@@ -132,12 +136,13 @@ class CommandServer {
   // Waits (without the lock) for the next thing the session can do.
   void WaitForWork(bool connected);
   void WriteEventLine(int code, const std::string& first_text, const std::string& second_text);
-  void BindChannelLists();
+  void BindChannelLists(const S_CONFIG& config);
   void ReleaseLibrary();
   void PublishPlayerAddress(const platform::Ipv4Address& peer);
   void PublishMediaExtensions(const S_CONFIG& config);
 
   ServerHost* host_;
+  Settings* settings_;
   std::recursive_mutex lock_;
   bool networking_ = false;
 

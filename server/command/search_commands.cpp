@@ -5,6 +5,7 @@
 
 #include "command/command_server.h"
 #include "command/listing_writer.h"
+#include "core/settings.h"
 #include "library/data_table_record.h"
 #include "library/search_manager.h"
 
@@ -12,8 +13,8 @@ namespace velmor {
 namespace {
 
 SearchSettings CurrentSettings(const CommandServer& server) {
-  return SearchSettings::Current(server.video_extensions(), server.audio_extensions(),
-                                 server.image_extensions());
+  return SearchSettings::From(server.video_extensions(), server.audio_extensions(),
+                              server.image_extensions(), server.settings().Copy());
 }
 
 // "<flag>%d<id_int>%I64d<path>\"%s\"<file_size>%I64d" of a found path, with

@@ -5,6 +5,7 @@
 #include "core/config.h"
 #include "core/player_keys.h"
 #include "core/server_log.h"
+#include "core/settings.h"
 #include "platform/file_system.h"
 #include "remote/mouse_remote.h"
 
@@ -29,20 +30,23 @@ int CommandSetChannelType(CommandServer& server, const CommandRequest& request, 
   const int channel = request.Int(1);
   const int type = request.Int(2);
   if (!ValidChannel(channel) || (type != kChannelPcFolder && type != kChannelVrDevice)) return 0;
-  S_CONFIG_CH& entry = Config().channel[channel];
-  entry.iType = type;
   const std::string& path = request.Text(3);
-  if (type == kChannelPcFolder && !path.empty() && path != "(PCFolder)" && path != "(DeviceVide)") {
-    entry.pcPath = HostPath(path);
-  }
+  const bool takes_path =
+      type == kChannelPcFolder && !path.empty() && path != "(PCFolder)" && path != "(DeviceVide)";
+  server.settings().Update([&](S_CONFIG& config) {
+    S_CONFIG_CH& entry = config.channel[channel];
+    entry.iType = type;
+    if (takes_path) entry.pcPath = HostPath(path);
+  });
   if (server.host() != nullptr) server.host()->PostWindowCommand(kWindowCommandRefresh);
   return 1;
 }
 
-int CommandGetChannelType(CommandServer&, const CommandRequest& request, CommandReply* reply) {
+int CommandGetChannelType(CommandServer& server, const CommandRequest& request,
+                          CommandReply* reply) {
   const int channel = request.Int(1);
   if (!request.Has(1) || !ValidChannel(channel)) return 0;
-  const S_CONFIG_CH& entry = Config().channel[channel];
+  const S_CONFIG_CH entry = server.settings().Channel(channel);
   reply->Set(0, entry.iType, entry.pcPath);
   return 1;
 }
@@ -129,8 +133,8 @@ int CommandClientLog(CommandServer& server, const CommandRequest& request, Comma
   return 1;
 }
 
-int CommandGetHttpStream(CommandServer&, const CommandRequest&, CommandReply* reply) {
-  reply->Set(0, Config().iServerAcceptNum);
+int CommandGetHttpStream(CommandServer& server, const CommandRequest&, CommandReply* reply) {
+  reply->Set(0, server.settings().Get(&S_CONFIG::iServerAcceptNum));
   return 1;
 }
 

@@ -10,6 +10,7 @@
 
 #include "command/server_host.h"
 #include "command/status_event.h"
+#include "core/settings.h"
 
 namespace velmor {
 
@@ -18,7 +19,8 @@ class PlayerStreamAdmission;
 
 class ServerRuntime : public ServerHost {
  public:
-  ServerRuntime();
+  // Runs with these settings until the host loads them from the file.
+  explicit ServerRuntime(S_CONFIG settings = DefaultConfig());
   ~ServerRuntime() override;  // shuts down when still running
   ServerRuntime(const ServerRuntime&) = delete;
   ServerRuntime& operator=(const ServerRuntime&) = delete;
@@ -41,6 +43,8 @@ class ServerRuntime : public ServerHost {
   // The user's forced disconnect.
   void ForceDisconnect();
 
+  // The settings the servers run with; the host loads them before Start.
+  Settings& settings() { return settings_; }
   CommandServer* command_server() const { return command_server_.get(); }
   StreamServer* stream_server() override { return stream_server_.get(); }
   MouseRemote* mouse_remote() override { return mouse_remote_.get(); }
@@ -58,6 +62,7 @@ class ServerRuntime : public ServerHost {
   void React(const StatusEvent& event);
   void RunWindowCommands();
 
+  Settings settings_;
   std::unique_ptr<StreamServer> stream_server_;
   std::unique_ptr<CommandServer> command_server_;
   std::unique_ptr<PlayerStreamAdmission> admission_;  // the stream server asks it

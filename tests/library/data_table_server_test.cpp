@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "command/command_server.h"
-#include "core/config.h"
+#include "core/settings.h"
 #include "data_table_fixture.h"
 #include "thumbnail/thumbnail_manager.h"
 
@@ -13,9 +13,10 @@ namespace {
 using ServerTableTest = DataTableTest;
 
 TEST_F(ServerTableTest, TheServerOpensTheTableAndSavesItWhenASessionEnds) {
-  ASSERT_TRUE(LoadConfig());
+  velmor::Settings settings;  // not the fixture's Settings(), the table's
+  ASSERT_TRUE(settings.Load());
   WriteTable(DatLine("20240301_10_000000", 20240301090000, 100, 0, "/v/a.mp4"));
-  CommandServer server(nullptr);
+  CommandServer server(nullptr, &settings);
   ASSERT_TRUE(server.StartCommandListener(0));
   DataTable* table = server.data_table();
   ASSERT_NE(table, nullptr);
