@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "command/command_server.h"
-#include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "library/list_file.h"
 #include "platform/child_process.h"
 #include "platform/file_system.h"
@@ -71,11 +71,13 @@ int main(int argc, char** argv) {
   const std::string root = MakeTree(base, files, folders);
 
   velmor::SetProgramFolder(base + "/home");
-  velmor::LoadConfig();
-  velmor::Config().iPortServer = 0;
-  velmor::Config().iPortHttp = 0;
-  velmor::Config().channel[0] = {velmor::kChannelVrDevice, root};
   velmor::ServerRuntime runtime;
+  runtime.settings().Load();
+  runtime.settings().Update([&](velmor::S_CONFIG& config) {
+    config.iPortServer = 0;
+    config.iPortHttp = 0;
+    config.channel[0] = {velmor::kChannelVrDevice, root};
+  });
   runtime.Start();
   velmor::player::PlayerClient client;
   std::string error;

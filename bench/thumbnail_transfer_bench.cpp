@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "command/command_server.h"
-#include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "library/data_table.h"
 #include "platform/file_system.h"
 #include "player_client.h"
@@ -63,10 +63,12 @@ int main(int argc, char** argv) {
   RemoveTree(home);
   EnsureFolder(home);
   SetProgramFolder(home);
-  LoadConfig();
-  Config().iPortServer = 0;
-  Config().iPortHttp = 0;
   ServerRuntime runtime;
+  runtime.settings().Load();
+  runtime.settings().Update([](S_CONFIG& config) {
+    config.iPortServer = 0;
+    config.iPortHttp = 0;
+  });
   runtime.Start();
   CommandServer* server = runtime.command_server();
 

@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A line may name a real folder ("/"): stop the walk early.
   velmor::CExt video, audio, image;
   video.Parse("mp4");
-  velmor::ListScanner scanner(velmor::MediaSets{video, audio, image});
+  velmor::ListScanner scanner(velmor::MediaSets{video, audio, image},
+                              velmor::DefaultConfig().channel);
   int budget = 50;
   scanner.ScanListFile(
       0, velmor::WithForwardSlashes(path), 0, [&](const std::string&, int) { return --budget > 0; },

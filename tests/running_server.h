@@ -11,6 +11,7 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "player_client.h"
 #include "runtime/server_runtime.h"
 #include "test_support.h"
@@ -39,10 +40,15 @@ class RunningServerTest : public ::testing::Test {
   // fixture changes settings after this and before starting.
   void SetUp() override {
     SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    Config().iPortServer = 0;
-    Config().iPortHttp = 0;
+    ASSERT_TRUE(settings().Load());
+    settings().Update([](S_CONFIG& config) {
+      config.iPortServer = 0;
+      config.iPortHttp = 0;
+    });
   }
+
+  // The running server's settings.
+  Settings& settings() { return runtime_.settings(); }
 
   // The servers stop before a derived fixture's folders go away.
   void TearDown() override {

@@ -5,6 +5,7 @@
 #include "command/command_context.h"
 #include "command/listing_writer.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "library/channel_list.h"
 #include "library/channel_root.h"
 #include "library/data_table_record.h"
@@ -114,15 +115,16 @@ int CommandGetChannel(CommandContext& context, const std::string& text) {
   int channel = -1;
   if (!FindNumber(text, "<ch>", &channel) || channel < 0) return 0;
   const ListingRequest request = ReadListingRequest(text);
+  const S_CONFIG config = context.settings.Copy();
   ChannelRoot root;
-  if (!ResolveChannelRoot(channel, &root)) return 0;
+  if (!ResolveChannelRoot(config.channel, channel, &root)) return 0;
   context.session.QueueText("#RET_ROOT(<path>\"" + root.path + "\")");
   PacketWriter* out = context.session.send_buffer();
   if (out == nullptr) return 0;
   ListingWriter records(out);
   const MediaSets media{context.library.video_extensions(), context.library.audio_extensions(),
                         context.library.image_extensions()};
-  FolderListing folders(&records, context.library.data_table(), media, request, Config());
+  FolderListing folders(&records, context.library.data_table(), media, request, config);
   int result = 0;
   if (root.kind == kPathFolder) {
     result = folders.ListFolder(root.path, 0, root.recursive);

@@ -1,5 +1,5 @@
 // What a command handler works with, and nothing more: the library, the
-// session it answers (reply texts, the send buffer, the rest of an upload,
+// settings, the session it answers (reply texts, the send buffer, the rest of an upload,
 // the player's facts), the status slot, the server log and the host.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include "command/server_host.h"
 #include "command/status_slot.h"
 #include "core/server_log.h"
+#include "core/settings.h"
 
 namespace velmor {
 
@@ -40,6 +41,7 @@ class SessionReplies {
 
 struct CommandContext {
   LibraryContext& library;
+  Settings& settings;
   SessionReplies& session;
   StatusSlot& status;
   ServerLog& log;

@@ -3,6 +3,7 @@
 #include "base/utf.h"
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "platform/clock.h"
 
 namespace velmor {
@@ -22,8 +23,12 @@ std::string FormatDisconnected(const std::string& reason) {
 
 }  // namespace
 
-CommandServer::CommandServer(ServerHost* host, LibraryContext* library, Clock clock)
-    : host_(host), clock_(clock != nullptr ? clock : &platform::TickCount), library_(library) {
+CommandServer::CommandServer(ServerHost* host, Settings* settings, LibraryContext* library,
+                             Clock clock)
+    : host_(host),
+      settings_(settings),
+      clock_(clock != nullptr ? clock : &platform::TickCount),
+      library_(library) {
   scratch_.resize(kScratchSize);
   networking_ = platform::StartNetworking();
   if (!session_thread_.Start(nullptr, &SessionPassCallback, nullptr, this)) Release();
@@ -60,7 +65,7 @@ bool CommandServer::StartCommandListener(uint16_t port) {
 
 void CommandServer::ApplyServerSettings() {
   std::lock_guard<std::recursive_mutex> lock(lock_);
-  const S_CONFIG& config = Config();
+  const S_CONFIG config = settings_->Copy();
   ResolveFolderSetting(config.pcTrimPath);
   live_timeout_ms_ = static_cast<uint32_t>(config.iLiveTimeOutSec) * 1000u;
   if (suspended_) {
@@ -136,7 +141,7 @@ void CommandServer::set_suspended(bool suspended) {
 }
 
 CommandContext CommandServer::HandlerContext() {
-  return {*library_, *this, status_, server_log_, host_};
+  return {*library_, *settings_, *this, status_, server_log_, host_};
 }
 
 uint16_t CommandServer::port() const { return listener_.IsOpen() ? listener_.LocalPort() : 0; }

@@ -26,6 +26,7 @@
 namespace velmor {
 
 class ServerHost;
+class Settings;
 
 class CommandServer final : private SessionReplies {
  public:
@@ -37,7 +38,11 @@ class CommandServer final : private SessionReplies {
   // tests drive it by hand.
   using Clock = uint32_t (*)();
 
-  CommandServer(ServerHost* host, LibraryContext* library, Clock clock = nullptr);
+  // The settings and the library outlive the server; ApplyServerSettings and
+  // the command handlers read the settings, CM_SET_CHANNEL_TYPE changes the
+  // channel table.
+  CommandServer(ServerHost* host, Settings* settings, LibraryContext* library,
+                Clock clock = nullptr);
   ~CommandServer();  // the shutdown steps: stop the session, Release
   CommandServer(const CommandServer&) = delete;
   CommandServer& operator=(const CommandServer&) = delete;
@@ -74,6 +79,7 @@ class CommandServer final : private SessionReplies {
 
   ServerLog& server_log() { return server_log_; }
   ServerHost* host() const { return host_; }
+  Settings& settings() const { return *settings_; }
   std::recursive_mutex& lock() { return lock_; }
 
  private:
@@ -111,6 +117,7 @@ class CommandServer final : private SessionReplies {
   void PublishPlayerAddress(const platform::Ipv4Address& peer);
 
   ServerHost* host_;
+  Settings* settings_;
   std::recursive_mutex lock_;
   bool networking_ = false;
 

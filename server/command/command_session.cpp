@@ -8,7 +8,7 @@
 #include "command/command_set.h"
 #include "command/tag_list.h"
 #include "command/thumbnail_commands.h"
-#include "core/config.h"
+#include "core/settings.h"
 #include "platform/clock.h"
 
 namespace velmor {
@@ -226,10 +226,10 @@ int CommandServer::HandleCommand(const Chunk& chunk) {
 int CommandServer::HandleText(const std::string& text) {
   int result = 0;
   if (StartsWith(text, "#CMD_SETUP")) {
-    result = ApplyHandshake(HandleSetup(text, Config(), TagListPath(), &handshake_));
+    result = ApplyHandshake(HandleSetup(text, settings_->Copy(), TagListPath(), &handshake_));
   }
   if (StartsWith(text, "#CMD_PASSWORD")) {
-    result = ApplyHandshake(HandlePassword(text, Config(), clock_(), &handshake_));
+    result = ApplyHandshake(HandlePassword(text, settings_->Copy(), clock_(), &handshake_));
   }
   if (!authenticated_) return result;
   CommandContext context = HandlerContext();

@@ -5,6 +5,7 @@
 #include "command/command_context.h"
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "library/data_table.h"
 #include "library/data_table_record.h"
 #include "library/folder_listing.h"
@@ -95,6 +96,7 @@ int CommandGetFileData(CommandContext& context, const CommandRequest& request,
                        CommandReply* reply) {
   const int count = PathFieldCount(request);
   const MediaSets media = ServerMedia(context);
+  const S_CONFIG config = context.settings.Copy();
   for (int k = 0; k < count; ++k) {
     const std::string path = request.Text(k + 1);
     platform::FileInfo info;
@@ -104,7 +106,7 @@ int CommandGetFileData(CommandContext& context, const CommandRequest& request,
     }
     int media_type = media.TypeOf(path);
     if (media_type == kMediaNone && info.is_folder) {
-      FolderListing folders(nullptr, nullptr, media, ListingRequest{}, Config());
+      FolderListing folders(nullptr, nullptr, media, ListingRequest{}, config);
       media_type = folders.FolderMediaType(WithForwardSlashes(path), 7, true);
     }
     bool chapter = false;
@@ -114,7 +116,7 @@ int CommandGetFileData(CommandContext& context, const CommandRequest& request,
     const std::string text =
         "<date>" + std::to_string(LocalDateOf(info.write_time)) + "<file_size>" +
         std::to_string(info.is_folder ? 0 : info.size) + "<group_no>" +
-        std::to_string(GroupNumberOfName(SplitPath(path).file_name, Config().pcFileGroup)) +
+        std::to_string(GroupNumberOfName(SplitPath(path).file_name, config.pcFileGroup)) +
         "<chapter>" + std::to_string(chapter ? 1 : 0) + "<system_folder>" +
         std::to_string(info.is_folder ? 1 : 0) + "<media_type>" + std::to_string(media_type);
     reply->Set(k, 1, text);

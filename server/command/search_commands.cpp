@@ -5,6 +5,7 @@
 
 #include "command/command_context.h"
 #include "command/listing_writer.h"
+#include "core/settings.h"
 #include "library/data_table_record.h"
 #include "library/search_manager.h"
 
@@ -12,9 +13,9 @@ namespace velmor {
 namespace {
 
 SearchSettings CurrentSettings(const CommandContext& context) {
-  return SearchSettings::Current(context.library.video_extensions(),
-                                 context.library.audio_extensions(),
-                                 context.library.image_extensions());
+  return SearchSettings::From(context.library.video_extensions(),
+                              context.library.audio_extensions(),
+                              context.library.image_extensions(), context.settings.Copy());
 }
 
 // "<flag>%d<id_int>%I64d<path>\"%s\"<file_size>%I64d" of a found path, with

@@ -5,6 +5,7 @@
 #include "core/config.h"
 #include "core/player_keys.h"
 #include "core/server_log.h"
+#include "core/settings.h"
 #include "platform/file_system.h"
 #include "remote/mouse_remote.h"
 
@@ -29,20 +30,23 @@ int CommandSetChannelType(CommandContext& context, const CommandRequest& request
   const int channel = request.Int(1);
   const int type = request.Int(2);
   if (!ValidChannel(channel) || (type != kChannelPcFolder && type != kChannelVrDevice)) return 0;
-  S_CONFIG_CH& entry = Config().channel[channel];
-  entry.iType = type;
   const std::string& path = request.Text(3);
-  if (type == kChannelPcFolder && !path.empty() && path != "(PCFolder)" && path != "(DeviceVide)") {
-    entry.pcPath = HostPath(path);
-  }
+  const bool takes_path =
+      type == kChannelPcFolder && !path.empty() && path != "(PCFolder)" && path != "(DeviceVide)";
+  context.settings.Update([&](S_CONFIG& config) {
+    S_CONFIG_CH& entry = config.channel[channel];
+    entry.iType = type;
+    if (takes_path) entry.pcPath = HostPath(path);
+  });
   if (context.host != nullptr) context.host->PostWindowCommand(kWindowCommandRefresh);
   return 1;
 }
 
-int CommandGetChannelType(CommandContext&, const CommandRequest& request, CommandReply* reply) {
+int CommandGetChannelType(CommandContext& context, const CommandRequest& request,
+                          CommandReply* reply) {
   const int channel = request.Int(1);
   if (!request.Has(1) || !ValidChannel(channel)) return 0;
-  const S_CONFIG_CH& entry = Config().channel[channel];
+  const S_CONFIG_CH entry = context.settings.Channel(channel);
   reply->Set(0, entry.iType, entry.pcPath);
   return 1;
 }
@@ -129,8 +133,8 @@ int CommandClientLog(CommandContext& context, const CommandRequest& request, Com
   return 1;
 }
 
-int CommandGetHttpStream(CommandContext&, const CommandRequest&, CommandReply* reply) {
-  reply->Set(0, Config().iServerAcceptNum);
+int CommandGetHttpStream(CommandContext& context, const CommandRequest&, CommandReply* reply) {
+  reply->Set(0, context.settings.Get(&S_CONFIG::iServerAcceptNum));
   return 1;
 }
 

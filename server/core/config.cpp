@@ -79,11 +79,6 @@ const S_CONFIG_CH kChannelDefaults[kChannelCount] = {
 constexpr char kAbsentMarker[] = "\x01";
 constexpr size_t kTextCapacity = kConfigTextMax + 1;
 
-S_CONFIG& LastSynchronised() {
-  static S_CONFIG copy;
-  return copy;
-}
-
 std::string ChannelSection(int channel) { return "ch." + std::to_string(channel); }
 
 // Reads or writes one integer key; the mode decides which.
@@ -136,11 +131,6 @@ void ForEachKey(S_CONFIG& config, const KeyIo& io) {
 
 }  // namespace
 
-S_CONFIG& Config() {
-  static S_CONFIG config = DefaultConfig();
-  return config;
-}
-
 S_CONFIG DefaultConfig() {
   S_CONFIG config;
   for (int channel = 0; channel < kChannelCount; ++channel) {
@@ -158,21 +148,17 @@ S_CONFIG DefaultConfig() {
 
 std::string ConfigFilePath() { return BesideProgram(kSettingsFileName); }
 
-bool LoadConfig() {
-  S_CONFIG& config = Config();
-  config = DefaultConfig();
+bool ReadConfigFile(S_CONFIG* config) {
+  *config = DefaultConfig();
   const std::string path = ConfigFilePath();
   const bool write_all = PathKind(path) != kPathFile;
   if (write_all && !platform::CreateUtf16File(path)) return false;
   if (platform::GetPathType(path) != platform::PathType::kFile) return false;
-  ForEachKey(config, KeyIo(path, write_all));
-  LastSynchronised() = config;
+  ForEachKey(*config, KeyIo(path, write_all));
   return true;
 }
 
-bool SaveConfig() {
-  S_CONFIG& config = Config();
-  S_CONFIG& synced = LastSynchronised();
+void WriteChangedConfigKeys(const S_CONFIG& config, const S_CONFIG& synced) {
   const std::string path = ConfigFilePath();
   for (int channel = 0; channel < kChannelCount; ++channel) {
     const std::string section = ChannelSection(channel);
@@ -190,8 +176,6 @@ bool SaveConfig() {
       platform::WriteIniString(path, key.section, key.key, config.*key.text);
     }
   }
-  synced = config;
-  return true;
 }
 
 }  // namespace velmor

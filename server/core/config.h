@@ -1,6 +1,6 @@
-// The process-wide settings record and its INI file. Only the thread that
-// runs the user interface (or the headless host's main thread) writes it;
-// the others read it.
+// The settings record and its INI file: every key, default and the file's
+// layout. The record's one owner is Settings (core/settings.h); the
+// functions here work on records they are given.
 #pragma once
 
 #include <array>
@@ -29,8 +29,10 @@ struct S_CONFIG_CH {
   bool operator==(const S_CONFIG_CH&) const = default;
 };
 
+using ChannelTable = std::array<S_CONFIG_CH, kChannelCount>;
+
 struct S_CONFIG {
-  std::array<S_CONFIG_CH, kChannelCount> channel;
+  ChannelTable channel;
   // [File]
   std::string pcExt;
   std::string pcAudioExt;
@@ -67,19 +69,19 @@ struct S_CONFIG {
   bool operator==(const S_CONFIG&) const = default;
 };
 
-// The one settings record of the process.
-S_CONFIG& Config();
 // Every field at its default.
 S_CONFIG DefaultConfig();
 
 // The settings file: the program folder and "VelmorVRServer.ini".
 std::string ConfigFilePath();
 
-// Fills the record with defaults, reads the file and writes the defaults of
-// missing keys back into it. False only when the file can neither be found
-// nor created.
-bool LoadConfig();
-// Writes every field that differs from the values of the last load or save.
-bool SaveConfig();
+// Fills the record with defaults, reads the settings file and writes the
+// defaults of missing keys back into it. False only when the file can
+// neither be found nor created.
+bool ReadConfigFile(S_CONFIG* config);
+// Writes to the settings file the key of every field of config that differs
+// from synced (the values of the last read or write); the others are left
+// as they are in the file.
+void WriteChangedConfigKeys(const S_CONFIG& config, const S_CONFIG& synced);
 
 }  // namespace velmor

@@ -6,6 +6,7 @@
 #include "command/status_event.h"
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "core/version.h"
 #include "platform/file_system.h"
 #include "platform/process_signals.h"
@@ -34,7 +35,7 @@ void PrintStatusEvent(const StatusEvent& event) {
 }
 
 void PrintStartBanner(ServerRuntime& runtime) {
-  const S_CONFIG& config = Config();
+  const S_CONFIG config = runtime.settings().Copy();
   PrintLine(std::string(kProductName) + " Ver" + kAppVersion + " (" + kBuildDate + ")");
   PrintLine("home: " + ProgramFolder());
   for (const std::string& address : platform::LocalIpv4Addresses()) {
@@ -50,10 +51,9 @@ void PrintStartBanner(ServerRuntime& runtime) {
 }
 
 void ReloadSettings(ServerRuntime* runtime) {
-  // The session thread reads the settings under the command lock, so the
-  // record is replaced under it too.
-  std::lock_guard<std::recursive_mutex> lock(runtime->command_server()->lock());
-  if (!LoadConfig()) {
+  // The record is replaced under the settings' own lock; applying it takes
+  // the command lock.
+  if (!runtime->settings().Load()) {
     PrintLine("settings: cannot read " + ConfigFilePath());
     return;
   }
@@ -97,19 +97,20 @@ int RunHeadlessHost(const HeadlessOptions& options) {
   SetProgramFolder(home);
   // A new home is made for the user; one that cannot be made fails below.
   EnsureFolder(home);
-  if (!LoadConfig()) {
+  ServerRuntime runtime;
+  Settings& settings = runtime.settings();
+  if (!settings.Load()) {
     PrintLine("cannot create the settings file " + ConfigFilePath());
-    SaveConfig();
+    settings.Save();
     return 0;
   }
   if (!options.pc_folder.empty()) {
     // As if the user had chosen the folder for channel 1 in the window.
-    Config().channel[1] = {kChannelPcFolder, AbsoluteFolder(options.pc_folder)};
-    SaveConfig();
+    settings.SetChannel(1, {kChannelPcFolder, AbsoluteFolder(options.pc_folder)});
+    settings.Save();
   }
   platform::InstallProcessSignalHandlers();
 
-  ServerRuntime runtime;
   runtime.Start();
   PrintStartBanner(runtime);
 
@@ -126,7 +127,7 @@ int RunHeadlessHost(const HeadlessOptions& options) {
   for (const std::string& path : unsaved) {
     std::fprintf(stderr, "cannot save %s: its last changes are lost\n", path.c_str());
   }
-  SaveConfig();
+  settings.Save();
   return unsaved.empty() ? 1 : 3;
 }
 

@@ -7,9 +7,9 @@
 
 namespace velmor {
 
-bool ResolveChannelRoot(int channel, ChannelRoot* root) {
+bool ResolveChannelRoot(const ChannelTable& channels, int channel, ChannelRoot* root) {
   if (channel < 0 || channel >= kChannelCount) return false;
-  const S_CONFIG_CH& entry = Config().channel[channel];
+  const S_CONFIG_CH& entry = channels[channel];
   root->type = entry.iType;
   root->recursive = entry.iType != kChannelPcFolder;
   const std::string& path = entry.pcPath;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "core/config.h"
+
 namespace velmor {
 
 struct ChannelRoot {
@@ -13,9 +15,10 @@ struct ChannelRoot {
   int kind = 0;  // 1 folder, 2 file (core/paths.h PathKind)
 };
 
-// False for a channel outside 0-7, the special paths "(Computer)" and
-// "(DeviceVide)", and a path that resolves to nothing usable. A relative
-// path of a list channel lies beside the program.
-bool ResolveChannelRoot(int channel, ChannelRoot* root);
+// The root of channel 0-7 of the table. False for a channel outside 0-7,
+// the special paths "(Computer)" and "(DeviceVide)", and a path that
+// resolves to nothing usable. A relative path of a list channel lies beside
+// the program.
+bool ResolveChannelRoot(const ChannelTable& channels, int channel, ChannelRoot* root);
 
 }  // namespace velmor

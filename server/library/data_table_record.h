@@ -36,7 +36,7 @@ struct S_DATATABLE {
   std::string id_text;    // ASCII
   std::string path;       // UTF-8; change through SetPath (or the table's path calls)
   size_t name_pos = 0;    // start of the last path component in `path`
-  std::string tags;       // nested tag text (command/tag_text.h)
+  std::string tags;       // nested tag text (library/tag_text.h)
 
   std::string_view name() const { return std::string_view(path).substr(name_pos); }
   void SetPath(std::string_view new_path);

@@ -37,7 +37,7 @@ int FindFileJob::Run() {
                                                        const platform::FileInfo*, int code) {
     return code == ListScanner::kFolder ? OnFolder(folder) : 1;
   };
-  ListScanner scanner(media());
+  ListScanner scanner(media(), settings().channels);
   if (!last_hit_folder_.empty() && PathKind(last_hit_folder_) == kPathFolder) {
     scanner.ScanFolder(last_hit_folder_, false, 1, on_folder);
   }

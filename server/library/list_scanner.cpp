@@ -19,12 +19,14 @@ constexpr std::string_view kChannelMark = "#ch";
 
 // "#ch N" or "#chN" names channel N from 1; only folder and list channels
 // are followed, never a VR device.
-bool ChannelLinePath(std::string_view line, std::string* path) {
+bool ChannelLinePath(const ChannelTable& channels, std::string_view line, std::string* path) {
   int number = 0;
   if (!ParseDecimalInt(line.substr(kChannelMark.size()), &number)) return false;
   if (number < 1 || number > kChannelCount) return false;
   ChannelRoot root;
-  if (!ResolveChannelRoot(number - 1, &root) || root.type == kChannelVrDevice) return false;
+  if (!ResolveChannelRoot(channels, number - 1, &root) || root.type == kChannelVrDevice) {
+    return false;
+  }
   *path = root.path;
   return true;
 }
@@ -52,7 +54,7 @@ int ListScanner::ScanListFile(int depth, const std::string& list_file, int once,
     }
     std::string path;
     if (line.starts_with(kChannelMark)) {
-      if (!ChannelLinePath(line, &path)) continue;
+      if (!ChannelLinePath(channels_, line, &path)) continue;
     } else if (line.empty() || line[0] == '#') {
       continue;
     } else {

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/config.h"
 #include "library/ext_set.h"
 #include "platform/file_system.h"
 
@@ -30,7 +31,9 @@ class ListScanner {
   using FolderCallback =
       std::function<int(const std::string& folder, const platform::FileInfo* entry, int code)>;
 
-  explicit ListScanner(const MediaSets& media) : media_(media) {}
+  // "#ch N" lines name the roots of the channel table.
+  ListScanner(const MediaSets& media, const ChannelTable& channels)
+      : media_(media), channels_(channels) {}
 
   // 1 when the whole list was read, 0 when a callback stopped it or the
   // file could not be read. Depth 0 forgets the folders walked before.
@@ -48,6 +51,7 @@ class ListScanner {
                    const FolderCallback& on_folder);
 
   MediaSets media_;  // refers to the sets, which outlive the scanner
+  ChannelTable channels_;
   // Folders walked during this read, by exact path: true when recursively.
   std::unordered_map<std::string, bool> visited_;
   std::vector<std::string> open_lists_;  // the lists being read, outermost first

@@ -32,7 +32,7 @@ void SearchFileJob::Start(const SearchSettings& settings, std::string_view query
 }
 
 int SearchFileJob::Run() {
-  ListScanner scanner(media());
+  ListScanner scanner(media(), settings().channels);
   return scanner.ScanListFile(0, settings().search_targets, 1, {},
                               [this](const std::string& folder, const platform::FileInfo* entry,
                                      int code) { return OnFolderEntry(folder, entry, code); });

@@ -9,9 +9,9 @@
 
 namespace velmor {
 
-SearchSettings SearchSettings::Current(const CExt& video, const CExt& audio, const CExt& image) {
-  SearchSettings settings{video, audio, image, {}, {}};
-  const S_CONFIG& config = Config();
+SearchSettings SearchSettings::From(const CExt& video, const CExt& audio, const CExt& image,
+                                    const S_CONFIG& config) {
+  SearchSettings settings{video, audio, image, {}, {}, config.channel};
   ResolveFileSetting(config.pcSearchFolder1, "SearchFolder1.vrl", &settings.search_targets);
   ResolveFileSetting(config.pcPCFolderListPath, "PCFolderList.vrl", &settings.pc_folder_list);
   return settings;

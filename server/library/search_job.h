@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/config.h"
 #include "library/data_table.h"
 #include "library/ext_set.h"
 #include "library/search_results.h"
@@ -34,9 +35,11 @@ struct SearchSettings {
   CExt image;
   std::string search_targets;  // the search target list ("pcSearchFolder1")
   std::string pc_folder_list;  // the PC folder list ("pcPCFolderListPath")
+  ChannelTable channels;       // what "#ch N" lines of the lists name
 
-  // The given extension sets and the list files of the current settings.
-  static SearchSettings Current(const CExt& video, const CExt& audio, const CExt& image);
+  // The given extension sets, and the list files and channels of config.
+  static SearchSettings From(const CExt& video, const CExt& audio, const CExt& image,
+                             const S_CONFIG& config);
 };
 
 class SearchJob {

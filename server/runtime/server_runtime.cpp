@@ -1,21 +1,23 @@
 #include "runtime/server_runtime.h"
 
+#include <utility>
+
 #include "command/command_server.h"
-#include "core/config.h"
+#include "core/settings.h"
 #include "remote/mouse_remote.h"
 #include "runtime/player_stream_admission.h"
 #include "stream/stream_server.h"
 
 namespace velmor {
 
-ServerRuntime::ServerRuntime() = default;
+ServerRuntime::ServerRuntime(S_CONFIG settings) : settings_(std::move(settings)) {}
 
 ServerRuntime::~ServerRuntime() { Shutdown(); }
 
 void ServerRuntime::Start() {
-  const S_CONFIG& config = Config();
+  const S_CONFIG config = settings_.Copy();
   stream_server_ = std::make_unique<StreamServer>();
-  command_server_ = std::make_unique<CommandServer>(this, &library_);
+  command_server_ = std::make_unique<CommandServer>(this, &settings_, &library_);
   mouse_remote_ = std::make_unique<MouseRemote>();
   admission_ = std::make_unique<PlayerStreamAdmission>(command_server_.get(), &library_);
 
@@ -54,14 +56,15 @@ bool ServerRuntime::ConsumeStatusEvent(const std::function<void(const StatusEven
 }
 
 void ServerRuntime::React(const StatusEvent& event) {
-  const S_CONFIG& config = Config();
   switch (event.code) {
-    case kStatusConnected:
+    case kStatusConnected: {
+      const S_CONFIG config = settings_.Copy();
       if (config.iUseMouse != 0 && mouse_remote_) {
         mouse_remote_->Start(event.second_text, config.iPortMouse,
                              config.iUseMouseGetKeybordFocus != 0);
       }
       break;
+    }
     case kStatusDisconnected:
       if (stream_server_) stream_server_->StopAllSessions();
       if (mouse_remote_) mouse_remote_->Stop();
@@ -103,7 +106,7 @@ void ServerRuntime::RunWindowCommands() {
         if (mouse_remote_ && mouse_remote_->active()) mouse_remote_->SetControl(false);
         break;
       case kWindowCommandRefresh:
-        SaveConfig();
+        settings_.Save();
         break;
       default:
         break;

@@ -11,6 +11,7 @@
 #include "command/library_context.h"
 #include "command/server_host.h"
 #include "command/status_event.h"
+#include "core/settings.h"
 
 namespace velmor {
 
@@ -19,7 +20,8 @@ class PlayerStreamAdmission;
 
 class ServerRuntime : public ServerHost {
  public:
-  ServerRuntime();
+  // Runs with these settings until the host loads them from the file.
+  explicit ServerRuntime(S_CONFIG settings = DefaultConfig());
   ~ServerRuntime() override;  // shuts down when still running
   ServerRuntime(const ServerRuntime&) = delete;
   ServerRuntime& operator=(const ServerRuntime&) = delete;
@@ -42,6 +44,8 @@ class ServerRuntime : public ServerHost {
   // The user's forced disconnect.
   void ForceDisconnect();
 
+  // The settings the servers run with; the host loads them before Start.
+  Settings& settings() { return settings_; }
   CommandServer* command_server() const { return command_server_.get(); }
   // The library the command server opens while it listens.
   LibraryContext& library() { return library_; }
@@ -61,6 +65,7 @@ class ServerRuntime : public ServerHost {
   void React(const StatusEvent& event);
   void RunWindowCommands();
 
+  Settings settings_;
   LibraryContext library_;  // outlives the command server that opens it
   std::unique_ptr<StreamServer> stream_server_;
   std::unique_ptr<CommandServer> command_server_;

@@ -79,7 +79,7 @@ TEST_F(ChannelListingTest, APcFolderListsItsSubfoldersAndVideos) {
   File("notes.txt");
   Folder("Sub 2");
   Folder("Sub 10");
-  Config().channel[1] = {kChannelPcFolder, media_.path()};
+  settings().SetChannel(1, {kChannelPcFolder, media_.path()});
   StartServer();
   const Listing listing = Get("<ch>1");
   ASSERT_TRUE(listing.ok);
@@ -106,7 +106,7 @@ TEST_F(ChannelListingTest, AVrDeviceListsTheTreeByIndentsWithoutSubfolderRecords
   File("top.mp4");
   Folder("inner");
   File("inner/deep.mp4");
-  Config().channel[0] = {kChannelVrDevice, media_.path()};
+  settings().SetChannel(0, {kChannelVrDevice, media_.path()});
   StartServer();
   const Listing listing = Get("<ch>0");
   ASSERT_TRUE(listing.ok);
@@ -123,7 +123,7 @@ TEST_F(ChannelListingTest, FileGroupsAreNumberedWhenSortedByDate) {
   File("Clip#2.mp4");
   File("Clip#1.mp4");
   File("Other.mp4");
-  Config().channel[1] = {kChannelPcFolder, media_.path()};
+  settings().SetChannel(1, {kChannelPcFolder, media_.path()});
   StartServer();
   const Listing listing = Get("<ch>1,<sort_name>1");
   ASSERT_TRUE(listing.ok);
@@ -179,7 +179,7 @@ TEST_F(ChannelListingTest, ChapterFoldersListTheirChaptersUnderThem) {
   File("Season/ep01.mp4");
   Folder("Pics");
   File("Pics/only.jpg");
-  Config().channel[1] = {kChannelPcFolder, media_.path()};
+  settings().SetChannel(1, {kChannelPcFolder, media_.path()});
   StartServer();
   MarkChapterFolder("Season");
   MarkChapterFolder("Pics");
@@ -203,7 +203,7 @@ TEST_F(ChannelListingTest, ChapterFoldersListTheirChaptersUnderThem) {
   EXPECT_EQ(Names(listing), (std::vector<std::string>{"Pics", "only.jpg", "second.jpg"}));
 
   // A folder inside a chapter folder lists nothing, not even its header.
-  Config().channel[1] = {kChannelPcFolder, media_.Join("Season")};
+  settings().SetChannel(1, {kChannelPcFolder, media_.Join("Season")});
   listing = Get("<ch>1");
   ASSERT_TRUE(listing.ok);
   EXPECT_EQ(listing.texts, (std::vector<std::string>{"#RET_ROOT(<path>\"" + root_ + "/Season\")",
@@ -211,7 +211,7 @@ TEST_F(ChannelListingTest, ChapterFoldersListTheirChaptersUnderThem) {
 }
 
 TEST_F(ChannelListingTest, UnlistableChannelsAreRefused) {
-  Config().channel[1] = {kChannelPcFolder, "(Computer)"};
+  settings().SetChannel(1, {kChannelPcFolder, "(Computer)"});
   StartServer();
   EXPECT_FALSE(Get("<ch>1").ok);
   EXPECT_FALSE(Get("<ch>-1").ok);

@@ -6,6 +6,7 @@
 
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "platform/socket.h"
 #include "test_support.h"
 
@@ -16,16 +17,20 @@ class CommandServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
+    ASSERT_TRUE(settings_.Load());
   }
   std::string LogText() { return test::ReadFileOrEmpty(ServerLog::DefaultPath()); }
+  void SetServerLog(int on) {
+    settings_.Update([on](S_CONFIG& config) { config.iServerLog = on; });
+  }
 
   test::TempFolder home_;
+  Settings settings_;
   LibraryContext library_;  // outlives the servers of the tests
 };
 
 TEST_F(CommandServerTest, StartedListenerWaitsForAPlayer) {
-  CommandServer server(nullptr, &library_);
+  CommandServer server(nullptr, &settings_, &library_);
   ASSERT_TRUE(server.StartCommandListener(0));
   EXPECT_TRUE(server.listening());
   EXPECT_FALSE(server.connected());
@@ -51,7 +56,7 @@ TEST_F(CommandServerTest, StartedListenerWaitsForAPlayer) {
 TEST_F(CommandServerTest, APortInUseLeavesTheServerReleased) {
   platform::Socket taken;
   ASSERT_TRUE(taken.ListenTcp(0, 1));
-  CommandServer server(nullptr, &library_);
+  CommandServer server(nullptr, &settings_, &library_);
   EXPECT_FALSE(server.StartCommandListener(taken.LocalPort()));
   EXPECT_FALSE(server.listening());
   EXPECT_EQ(library_.data_table(), nullptr);
@@ -59,15 +64,15 @@ TEST_F(CommandServerTest, APortInUseLeavesTheServerReleased) {
 }
 
 TEST_F(CommandServerTest, ApplyingSettingsBindsTheLastListChannelOfEachType) {
-  Config().channel[2] = {kChannelFavourites, "first.vrl"};
-  Config().channel[5] = {kChannelFavourites, "second.vrl"};
-  Config().channel[6] = {kChannelSearchList, ""};
-  CommandServer server(nullptr, &library_);
+  settings_.SetChannel(2, {kChannelFavourites, "first.vrl"});
+  settings_.SetChannel(5, {kChannelFavourites, "second.vrl"});
+  settings_.SetChannel(6, {kChannelSearchList, ""});
+  CommandServer server(nullptr, &settings_, &library_);
   ASSERT_TRUE(server.StartCommandListener(0));
   ASSERT_NE(library_.favourites(), nullptr);
   EXPECT_EQ(library_.favourites()->channel(), 7) << "channel 7 is a favourites list by default";
 
-  Config().channel[7] = {kChannelPlaylist, "ch8.vrl"};
+  settings_.SetChannel(7, {kChannelPlaylist, "ch8.vrl"});
   test::WriteFileOrFail(home_.Join("second.vrl"), "");
   server.ApplyServerSettings();
   EXPECT_EQ(library_.favourites()->channel(), 5);
@@ -78,7 +83,7 @@ TEST_F(CommandServerTest, ApplyingSettingsBindsTheLastListChannelOfEachType) {
 }
 
 TEST_F(CommandServerTest, ApplyingSettingsReloadsExtensionsTimeoutAndFolders) {
-  CommandServer server(nullptr, &library_);
+  CommandServer server(nullptr, &settings_, &library_);
   ASSERT_TRUE(server.StartCommandListener(0));
   EXPECT_TRUE(library_.video_extensions().Contains(".MP4"));
   EXPECT_FALSE(library_.video_extensions().Contains(".mkv"));
@@ -86,9 +91,11 @@ TEST_F(CommandServerTest, ApplyingSettingsReloadsExtensionsTimeoutAndFolders) {
   EXPECT_EQ(PathKind(home_.Join("trim")), kPathFolder);
   EXPECT_EQ(PathKind(home_.Join("thumbnail220")), kPathFolder);
 
-  Config().pcExt = "mkv \"webm\"";
-  Config().iLiveTimeOutSec = 30;
-  Config().pcThumbnailPath220 = "thumbs";
+  settings_.Update([](S_CONFIG& config) {
+    config.pcExt = "mkv \"webm\"";
+    config.iLiveTimeOutSec = 30;
+    config.pcThumbnailPath220 = "thumbs";
+  });
   server.ApplyServerSettings();
   EXPECT_TRUE(library_.video_extensions().Contains(".webm"));
   EXPECT_FALSE(library_.video_extensions().Contains(".mp4"));
@@ -102,17 +109,17 @@ TEST_F(CommandServerTest, ApplyingSettingsReloadsExtensionsTimeoutAndFolders) {
 
 TEST_F(CommandServerTest, TheLogFollowsTheSettingAndEndsWithShutdown) {
   {
-    CommandServer server(nullptr, &library_);
+    CommandServer server(nullptr, &settings_, &library_);
     ASSERT_TRUE(server.StartCommandListener(0));
     EXPECT_EQ(LogText(), "") << "off by default";
 
-    Config().iServerLog = 1;
+    SetServerLog(1);
     server.ApplyServerSettings();
     server.status().Post(kStatusConnected, "接続中", "192.168.1.20");
-    Config().iServerLog = 0;
+    SetServerLog(0);
     server.ApplyServerSettings();
     server.status().Post(kStatusWaiting, "接続待ち", "");  // not logged: closed
-    Config().iServerLog = 1;
+    SetServerLog(1);
     server.ApplyServerSettings();
   }
   const std::string log = LogText();
@@ -129,16 +136,16 @@ TEST_F(CommandServerTest, TheLogFollowsTheSettingAndEndsWithShutdown) {
 }
 
 TEST_F(CommandServerTest, NoShutdownLineWhenTheLogIsClosed) {
-  { CommandServer server(nullptr, &library_); }
+  { CommandServer server(nullptr, &settings_, &library_); }
   {
-    CommandServer server(nullptr, &library_);
+    CommandServer server(nullptr, &settings_, &library_);
     ASSERT_TRUE(server.StartCommandListener(0));
   }
   EXPECT_EQ(LogText(), "");
 }
 
 TEST_F(CommandServerTest, EndingASessionClearsTheThumbnailRequestsAndFlags) {
-  CommandServer server(nullptr, &library_);
+  CommandServer server(nullptr, &settings_, &library_);
   ASSERT_TRUE(server.StartCommandListener(0));
   server.EndSession("正常終了");
   EXPECT_FALSE(server.connected());

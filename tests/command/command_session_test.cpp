@@ -10,6 +10,7 @@
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/server_log.h"
+#include "core/settings.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 #include "player_client.h"
@@ -84,12 +85,12 @@ class CommandSession : public ::testing::Test {
  protected:
   void SetUp() override {
     SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
+    ASSERT_TRUE(settings_.Load());
     g_now = 1000000;
   }
 
   void StartServer() {
-    server_ = std::make_unique<CommandServer>(nullptr, &library_, &FakeClock);
+    server_ = std::make_unique<CommandServer>(nullptr, &settings_, &library_, &FakeClock);
     ASSERT_TRUE(server_->StartCommandListener(0));
   }
 
@@ -121,6 +122,7 @@ class CommandSession : public ::testing::Test {
   }
 
   test::TempFolder home_;
+  Settings settings_;
   LibraryContext library_;  // declared first: the server releases it
   std::unique_ptr<CommandServer> server_;
 };
@@ -201,8 +203,10 @@ TEST_F(CommandSession, SplitAndJoinedPacketsAreFramed) {
 }
 
 TEST_F(CommandSession, PasswordLockOutLastsThirtySecondsAcrossConnections) {
-  Config().iUsePassword = 1;
-  Config().pcPassword = "1234";
+  settings_.Update([](S_CONFIG& config) {
+    config.iUsePassword = 1;
+    config.pcPassword = "1234";
+  });
   StartServer();
   auto client = Connect();
   player::Reply reply = client->ExchangeText(kSetup);
@@ -341,7 +345,7 @@ void ExpectHangUpThenNextServed(CommandServer* server, const std::string& bytes)
 }
 
 TEST_F(CommandSession, GarbageEndsTheSessionSaysWhyAndFreesThePort) {
-  Config().iServerLog = 1;
+  settings_.Update([](S_CONFIG& config) { config.iServerLog = 1; });
   StartServer();
   ExpectHangUp(server_.get(), "GET / HTTP/1.1\r\n\r\n");
   // The disconnection is what the user sees; it names the fatal error.

@@ -2,12 +2,15 @@
 // and event consumer) and the player client.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
+#include "library/list_file.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/ini_store.h"
@@ -26,7 +29,7 @@ class CommandSetTest : public test::RunningServerTest {
  protected:
   void SetUp() override {
     RunningServerTest::SetUp();
-    Config().iServerLog = 1;
+    settings().Update([](S_CONFIG& config) { config.iServerLog = 1; });
   }
 
   void Start() {
@@ -154,12 +157,39 @@ TEST_F(CommandSetTest, ChannelTypesAreReadAndSet) {
 
   test::TempFolder media;
   EXPECT_TRUE(Run("CM_SET_CHANNEL_TYPE", {"3", "0", media.path()}).ok);
-  EXPECT_EQ(Config().channel[3].iType, kChannelPcFolder);
+  EXPECT_EQ(settings().Channel(3).iType, kChannelPcFolder);
   Consume();  // the host saves the settings
   EXPECT_EQ(platform::ReadIniString(ConfigFilePath(), "ch.3", "iType", ""), "0");
   answer = Run("CM_GET_CHANNEL_TYPE", {"3"});
   EXPECT_EQ(answer.slots.at(0).value, 0);
   EXPECT_EQ(PathKind(answer.slots.at(0).text), kPathFolder);
+}
+
+// The player changes a channel on the session thread while the host applies
+// and saves the settings on its own thread (ThreadSanitizer watches both);
+// the last change is the one the file keeps.
+TEST_F(CommandSetTest, ChannelChangesRaceNeitherTheHostsApplyNorItsSave) {
+  Start();
+  test::TempFolder media;
+  std::atomic<bool> player_done{false};
+  std::thread player([&] {
+    for (int i = 0; i < 100; ++i) {
+      const std::string type = i % 3 == 2 ? "1" : "0";
+      EXPECT_TRUE(Run("CM_SET_CHANNEL_TYPE", {"3", type, media.Join(std::to_string(i))}).ok);
+    }
+    player_done = true;
+  });
+  while (!player_done) {
+    runtime_.ApplySettings();
+    settings().Save();
+    Consume();  // saves again when the session asked for it
+  }
+  player.join();
+  Consume();
+  const S_CONFIG_CH last = settings().Channel(3);
+  EXPECT_EQ(last.iType, kChannelPcFolder);
+  EXPECT_EQ(WithForwardSlashes(last.pcPath), WithForwardSlashes(media.Join("99")));
+  EXPECT_EQ(platform::ReadIniString(ConfigFilePath(), "ch.3", "pcPath", ""), last.pcPath);
 }
 
 TEST_F(CommandSetTest, MarkerListEchoesFieldsUpToTheFirstEmptyOne) {

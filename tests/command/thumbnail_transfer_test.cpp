@@ -47,7 +47,7 @@ class ThumbnailTransferTest : public test::RunningServerTest {
  protected:
   void SetUp() override {
     RunningServerTest::SetUp();
-    Config().iUseFFMpeg = 0;
+    settings().Update([](S_CONFIG& config) { config.iUseFFMpeg = 0; });
   }
 
   ThumbnailManager* Thumbnails() { return runtime_.library().thumbnails(); }
@@ -219,7 +219,7 @@ TEST_F(ThumbnailTransferTest, AFetchWhoseCountOutrunsItsPayloadIsRefused) {
 }
 
 TEST_F(ThumbnailTransferTest, AMissingThumbnailIsMadeByTheWorkerAndFetchedNextTime) {
-  Config().iUseFFMpeg = 1;
+  settings().Update([](S_CONFIG& config) { config.iUseFFMpeg = 1; });
   StartServer();
   // Not a video ffprobe can read (and no ffmpeg under Wine): the placeholder.
   const int64_t id = MediaRecord("broken.mp4", "not a video");
@@ -236,7 +236,7 @@ TEST_F(ThumbnailTransferTest, AMissingThumbnailIsMadeByTheWorkerAndFetchedNextTi
 }
 
 TEST_F(ThumbnailTransferTest, RequestCommandsCountAndDelete) {
-  Config().iUseFFMpeg = 1;
+  settings().Update([](S_CONFIG& config) { config.iUseFFMpeg = 1; });
   StartServer();
   HoldTheWorker();
   const int64_t first = MediaRecord("a.mp4");

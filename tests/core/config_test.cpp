@@ -1,5 +1,5 @@
-#include "core/config.h"
 #include "base/decimal_text.h"
+#include "core/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,12 @@ class ConfigTest : public ::testing::Test {
   }
 
   test::TempFolder home_;
+  Settings settings_;
 };
 
 TEST_F(ConfigTest, FirstStartWritesEveryKeyWithItsDefault) {
-  ASSERT_TRUE(LoadConfig());
-  EXPECT_EQ(Config(), DefaultConfig());
+  ASSERT_TRUE(settings_.Load());
+  EXPECT_EQ(settings_.Copy(), DefaultConfig());
   const std::string bytes = test::ReadFileOrEmpty(ConfigFilePath());
   ASSERT_GE(bytes.size(), 2u);
   EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE", 2)) << "UTF-16LE with a byte-order mark";
@@ -73,7 +74,7 @@ TEST_F(ConfigTest, FirstStartWritesEveryKeyWithItsDefault) {
 }
 
 TEST_F(ConfigTest, FileOrderIsChannelsThenFileThenConfig) {
-  ASSERT_TRUE(LoadConfig());
+  ASSERT_TRUE(settings_.Load());
   const std::string bytes = test::ReadFileOrEmpty(ConfigFilePath());
   const size_t ch0 = bytes.find(test::Utf16LeBytes("[ch.0]", false));
   const size_t ch7 = bytes.find(test::Utf16LeBytes("[ch.7]", false));
@@ -87,33 +88,34 @@ TEST_F(ConfigTest, FileOrderIsChannelsThenFileThenConfig) {
 }
 
 TEST_F(ConfigTest, SecondStartChangesNothing) {
-  ASSERT_TRUE(LoadConfig());
+  ASSERT_TRUE(settings_.Load());
   const std::string first = test::ReadFileOrEmpty(ConfigFilePath());
-  ASSERT_TRUE(LoadConfig());
-  EXPECT_TRUE(SaveConfig());
+  ASSERT_TRUE(settings_.Load());
+  EXPECT_TRUE(settings_.Save());
   EXPECT_EQ(test::ReadFileOrEmpty(ConfigFilePath()), first);
 }
 
 TEST_F(ConfigTest, ValuesInTheFileAreRead) {
-  ASSERT_TRUE(LoadConfig());
+  ASSERT_TRUE(settings_.Load());
   Write("ch.3", "iType", "0");
   Write("ch.3", "pcPath", "/media/videos");
   Write("Config", "iPortServer", "12000");
   Write("Config", "pcPassword", "1234");
   Write("File", "pcImageExt", "png");
-  ASSERT_TRUE(LoadConfig());
-  EXPECT_EQ(Config().channel[3].iType, 0);
-  EXPECT_EQ(Config().channel[3].pcPath, "/media/videos");
-  EXPECT_EQ(Config().iPortServer, 12000);
-  EXPECT_EQ(Config().pcPassword, "1234");
-  EXPECT_EQ(Config().pcImageExt, "png");
+  ASSERT_TRUE(settings_.Load());
+  const S_CONFIG config = settings_.Copy();
+  EXPECT_EQ(config.channel[3].iType, 0);
+  EXPECT_EQ(config.channel[3].pcPath, "/media/videos");
+  EXPECT_EQ(config.iPortServer, 12000);
+  EXPECT_EQ(config.pcPassword, "1234");
+  EXPECT_EQ(config.pcImageExt, "png");
 }
 
 TEST_F(ConfigTest, EmptyTextStaysEmptyAndAMissingKeyGetsItsDefaultBack) {
-  ASSERT_TRUE(LoadConfig());
+  ASSERT_TRUE(settings_.Load());
   Write("File", "pcExt", "");
-  ASSERT_TRUE(LoadConfig());
-  EXPECT_EQ(Config().pcExt, "");
+  ASSERT_TRUE(settings_.Load());
+  EXPECT_EQ(settings_.Copy().pcExt, "");
   EXPECT_EQ(Read("File", "pcExt"), "");
 
   // Deleting the key brings the default back, in the record and the file.
@@ -123,38 +125,41 @@ TEST_F(ConfigTest, EmptyTextStaysEmptyAndAMissingKeyGetsItsDefaultBack) {
   ASSERT_NE(at, std::string::npos);
   bytes.erase(at, line.size());
   test::WriteFileOrFail(ConfigFilePath(), bytes);
-  ASSERT_TRUE(LoadConfig());
-  EXPECT_EQ(Config().pcExt, "mp4");
+  ASSERT_TRUE(settings_.Load());
+  EXPECT_EQ(settings_.Copy().pcExt, "mp4");
   EXPECT_EQ(Read("File", "pcExt"), "mp4");
 }
 
 TEST_F(ConfigTest, EmptyIntegerIsRewrittenWithItsDefault) {
-  ASSERT_TRUE(LoadConfig());
+  ASSERT_TRUE(settings_.Load());
   Write("Config", "iPortHttp", "");
-  ASSERT_TRUE(LoadConfig());
-  EXPECT_EQ(Config().iPortHttp, 11921);
+  ASSERT_TRUE(settings_.Load());
+  EXPECT_EQ(settings_.Copy().iPortHttp, 11921);
   EXPECT_EQ(Read("Config", "iPortHttp"), "11921");
 }
 
 TEST_F(ConfigTest, UnparsableIntegerKeepsTheDefaultAndTheText) {
-  ASSERT_TRUE(LoadConfig());
+  ASSERT_TRUE(settings_.Load());
   Write("Config", "iLiveTimeOutSec", "soon");
   Write("Config", "iPortMouse", " 12345xyz");
-  ASSERT_TRUE(LoadConfig());
-  EXPECT_EQ(Config().iLiveTimeOutSec, 120);
-  EXPECT_EQ(Config().iPortMouse, 12345);
+  ASSERT_TRUE(settings_.Load());
+  const S_CONFIG config = settings_.Copy();
+  EXPECT_EQ(config.iLiveTimeOutSec, 120);
+  EXPECT_EQ(config.iPortMouse, 12345);
   EXPECT_EQ(Read("Config", "iLiveTimeOutSec"), "soon");
 }
 
 TEST_F(ConfigTest, SaveWritesOnlyChangedKeysSoHandEditsSurvive) {
-  ASSERT_TRUE(LoadConfig());
+  ASSERT_TRUE(settings_.Load());
   // Edited by hand while the server runs.
   Write("Config", "iServerLog", "1");
   Write("ch.4", "pcPath", "mine.vrl");
   // Changed by the user in the program.
-  Config().iPortHttp = 12001;
-  Config().channel[2].iType = kChannelPcFolder;
-  ASSERT_TRUE(SaveConfig());
+  settings_.Update([](S_CONFIG& config) {
+    config.iPortHttp = 12001;
+    config.channel[2].iType = kChannelPcFolder;
+  });
+  ASSERT_TRUE(settings_.Save());
   EXPECT_EQ(Read("Config", "iPortHttp"), "12001");
   EXPECT_EQ(Read("ch.2", "iType"), "0");
   EXPECT_EQ(Read("ch.2", "pcPath"), "ch3.vrl");
@@ -166,24 +171,24 @@ TEST_F(ConfigTest, SaveWritesOnlyChangedKeysSoHandEditsSurvive) {
   Write("Config", "iUseMouse", "1");
   const std::string edited = test::ReadFileOrEmpty(ConfigFilePath());
   ASSERT_NE(before, edited);
-  ASSERT_TRUE(SaveConfig());
+  ASSERT_TRUE(settings_.Save());
   EXPECT_EQ(test::ReadFileOrEmpty(ConfigFilePath()), edited);
 }
 
 TEST_F(ConfigTest, LongTextIsCutTo259Characters) {
-  ASSERT_TRUE(LoadConfig());
+  ASSERT_TRUE(settings_.Load());
   std::string long_path;
   for (int i = 0; i < 300; ++i) long_path += "あ";
   Write("Config", "pcFFMpegPath", long_path.c_str());
-  ASSERT_TRUE(LoadConfig());
+  ASSERT_TRUE(settings_.Load());
   std::string expected;
   for (int i = 0; i < 259; ++i) expected += "あ";
-  EXPECT_EQ(Config().pcFFMpegPath, expected);
+  EXPECT_EQ(settings_.Copy().pcFFMpegPath, expected);
 }
 
 TEST_F(ConfigTest, FailsWhenTheFileCannotBeCreated) {
   SetProgramFolder(home_.Join("missing/folder"));
-  EXPECT_FALSE(LoadConfig());
+  EXPECT_FALSE(settings_.Load());
 }
 
 TEST(DecimalParsing, ReadsLikeTheCLibrary) {

@@ -4,6 +4,7 @@
 
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "platform/file_system.h"
 #include "platform/ini_store.h"
 #include "test_support.h"
@@ -15,7 +16,7 @@ class PlayerKeys : public ::testing::Test {
  protected:
   void SetUp() override {
     SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
+    ASSERT_TRUE(Settings().Load());  // the settings file, as at start
   }
   test::TempFolder home_;
 };

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "command/command_server.h"
-#include "core/config.h"
+#include "core/settings.h"
 #include "data_table_fixture.h"
 #include "thumbnail/thumbnail_manager.h"
 
@@ -13,10 +13,11 @@ namespace {
 using ServerTableTest = DataTableTest;
 
 TEST_F(ServerTableTest, TheServerOpensTheTableAndSavesItWhenASessionEnds) {
-  ASSERT_TRUE(LoadConfig());
+  velmor::Settings settings;  // not the fixture's Settings(), the table's
+  ASSERT_TRUE(settings.Load());
   WriteTable(DatLine("20240301_10_000000", 20240301090000, 100, 0, "/v/a.mp4"));
   LibraryContext library;
-  CommandServer server(nullptr, &library);
+  CommandServer server(nullptr, &settings, &library);
   ASSERT_TRUE(server.StartCommandListener(0));
   DataTable* table = library.data_table();
   ASSERT_NE(table, nullptr);
@@ -32,7 +33,8 @@ TEST_F(ServerTableTest, TheServerOpensTheTableAndSavesItWhenASessionEnds) {
 // The folder replaced by a file stands in for a full disk: every write
 // fails, nothing is lost, and the user hears of it once.
 TEST_F(ServerTableTest, AFailedSaveIsToldOnceKeptAndWrittenWhenTheDiskTakesItAgain) {
-  ASSERT_TRUE(LoadConfig());
+  velmor::Settings settings;  // not the fixture's Settings(), the table's
+  ASSERT_TRUE(settings.Load());
   WriteTable(DatLine("20240301_10_000000", 20240301090000, 100, 0, "/v/a.mp4"));
   const std::string folder = home_.Join("data");
   auto block = [&] {
@@ -53,7 +55,7 @@ TEST_F(ServerTableTest, AFailedSaveIsToldOnceKeptAndWrittenWhenTheDiskTakesItAga
   };
   LibraryContext library;
   {
-    CommandServer server(nullptr, &library);
+    CommandServer server(nullptr, &settings, &library);
     ASSERT_TRUE(server.StartCommandListener(0));
     ASSERT_EQ(next_event(server).code, kStatusWaiting);
     DataTable* table = library.data_table();

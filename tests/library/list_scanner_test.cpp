@@ -19,7 +19,6 @@ class ListScannerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetProgramFolder(home_.path());
-    Config() = DefaultConfig();
     video_.Parse("mp4");
     audio_.Parse("mp3");
     image_.Parse("jpg");
@@ -40,7 +39,7 @@ class ListScannerTest : public ::testing::Test {
 
   // Scans and records what the callbacks saw, as "line:" and "file:" texts.
   int Scan(const std::string& list, std::vector<std::string>* seen, int stop_after = -1) {
-    ListScanner scanner(MediaSets{video_, audio_, image_});
+    ListScanner scanner(MediaSets{video_, audio_, image_}, channels_);
     int calls = 0;
     auto count = [&] { return stop_after < 0 || ++calls < stop_after ? 1 : 0; };
     return scanner.ScanListFile(
@@ -60,6 +59,7 @@ class ListScannerTest : public ::testing::Test {
   test::TempFolder media_;
   std::string root_;
   CExt video_, audio_, image_;
+  ChannelTable channels_ = DefaultConfig().channel;
 };
 
 TEST_F(ListScannerTest, FoldersAreWalkedWithTheirSubfoldersAndMediaOnly) {
@@ -110,8 +110,8 @@ TEST_F(ListScannerTest, NestedListsAreFollowedButNeverInACycle) {
 }
 
 TEST_F(ListScannerTest, ChannelLinesFollowFolderAndListChannelsOnly) {
-  Config().channel[2] = {kChannelPcFolder, media_.Join("b")};
-  Config().channel[3] = {kChannelVrDevice, media_.Join("a")};
+  channels_[2] = {kChannelPcFolder, media_.Join("b")};
+  channels_[3] = {kChannelVrDevice, media_.Join("a")};
   const std::vector<std::string> channel_3 = {"line-folder:" + root_ + "/b",
                                               "file:" + root_ + "/b/three.jpg"};
   // The number follows "#ch" with or without blanks.

@@ -23,7 +23,7 @@ class SearchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetProgramFolder(home_.path());
-    Config() = DefaultConfig();
+    settings_.channels = DefaultConfig().channel;
     settings_.video.Parse("mp4 mkv");
     settings_.audio.Parse("mp3 wav");
     settings_.image.Parse("jpg png");

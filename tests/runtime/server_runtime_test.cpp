@@ -7,6 +7,7 @@
 
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "platform/event.h"
 #include "remote/mouse_remote.h"
 #include "stream/stream_server.h"
@@ -19,9 +20,11 @@ class ServerRuntimeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    Config().iPortServer = 0;  // any free port
-    Config().iPortHttp = 0;
+    Settings settings;
+    ASSERT_TRUE(settings.Load());
+    config_ = settings.Copy();
+    config_.iPortServer = 0;  // any free port
+    config_.iPortHttp = 0;
   }
 
   std::vector<StatusEvent> Consume(ServerRuntime* runtime) {
@@ -32,10 +35,11 @@ class ServerRuntimeTest : public ::testing::Test {
   }
 
   test::TempFolder home_;
+  S_CONFIG config_;
 };
 
 TEST_F(ServerRuntimeTest, StartBringsUpBothListenersAndShowsWaiting) {
-  ServerRuntime runtime;
+  ServerRuntime runtime(config_);
   runtime.Start();
   ASSERT_NE(runtime.command_server(), nullptr);
   EXPECT_TRUE(runtime.command_server()->listening());
@@ -49,8 +53,8 @@ TEST_F(ServerRuntimeTest, StartBringsUpBothListenersAndShowsWaiting) {
 }
 
 TEST_F(ServerRuntimeTest, ADisconnectStopsTheRemoteAndGoesBackToWaiting) {
-  Config().iUseMouse = 1;
-  ServerRuntime runtime;
+  config_.iUseMouse = 1;
+  ServerRuntime runtime(config_);
   runtime.Start();
   Consume(&runtime);
   runtime.command_server()->status().Post(kStatusConnected, "接続中", "10.0.0.7");
@@ -74,7 +78,7 @@ TEST_F(ServerRuntimeTest, ADisconnectStopsTheRemoteAndGoesBackToWaiting) {
 }
 
 TEST_F(ServerRuntimeTest, WithoutTheMouseSettingAConnectionLeavesTheRemoteOff) {
-  ServerRuntime runtime;
+  ServerRuntime runtime(config_);
   runtime.Start();
   runtime.command_server()->status().Post(kStatusConnected, "接続中", "10.0.0.7");
   Consume(&runtime);
@@ -82,7 +86,7 @@ TEST_F(ServerRuntimeTest, WithoutTheMouseSettingAConnectionLeavesTheRemoteOff) {
 }
 
 TEST_F(ServerRuntimeTest, ABusyCommandLockSkipsTheTurn) {
-  ServerRuntime runtime;
+  ServerRuntime runtime(config_);
   runtime.Start();
   std::recursive_mutex& lock = runtime.command_server()->lock();
   platform::ManualResetEvent held;

@@ -149,7 +149,7 @@ TEST_F(StreamServerTest, AppliedExtensionListsDecideTheNextRequests) {
   RawHttp http;
   ASSERT_TRUE(http.Connect(stream_->port()));
   EXPECT_EQ(Ask(&http, Get(webm, "?stream=0"), 0), kNotFound);
-  Config().pcExt = "webm";
+  settings_.Update([](S_CONFIG& config) { config.pcExt = "webm"; });
   command_->ApplyServerSettings();
   EXPECT_EQ(Ask(&http, Get(webm, "?stream=0"), 100),
             "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
@@ -246,7 +246,7 @@ TEST_F(StreamServerTest, ARefusedRequestLeavesTheSlotsStreamRunning) {
 // its session until the liveness time-out; the stream server does not wait
 // for it: the running stream flows and a new GET is answered at once.
 TEST_F(StreamServerTest, APlayerStalledInAnUploadHoldsUpNoStream) {
-  Config().iLiveTimeOutSec = 30;
+  settings_.Update([](S_CONFIG& config) { config.iLiveTimeOutSec = 30; });
   command_->ApplyServerSettings();
   const int64_t size = 40 * kMiB;
   const std::string path = MediaFile("big.mp4", size);

@@ -16,6 +16,7 @@
 #include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/socket.h"
@@ -174,8 +175,8 @@ class StreamServerFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     SetProgramFolder(home_.path());
-    ASSERT_TRUE(LoadConfig());
-    command_ = std::make_unique<CommandServer>(nullptr, &library_);
+    ASSERT_TRUE(settings_.Load());
+    command_ = std::make_unique<CommandServer>(nullptr, &settings_, &library_);
     ASSERT_TRUE(command_->StartCommandListener(0));
     stream_ = std::make_unique<StreamServer>();
     StreamServer::ListenSettings settings;
@@ -183,7 +184,7 @@ class StreamServerFixture : public ::testing::Test {
     admission_ = std::make_unique<PlayerStreamAdmission>(command_.get(), &library_);
     settings.admission = admission_.get();
     ASSERT_TRUE(stream_->StartListener(settings));
-    Config().iPortHttp = stream_->port();
+    settings_.Update([this](S_CONFIG& config) { config.iPortHttp = stream_->port(); });
   }
 
   void TearDown() override {
@@ -217,6 +218,7 @@ class StreamServerFixture : public ::testing::Test {
 
   TempFolder home_;
   TempFolder media_;
+  Settings settings_;
   LibraryContext library_;  // declared first: the server releases it
   std::unique_ptr<CommandServer> command_;
   std::unique_ptr<PlayerStreamAdmission> admission_;

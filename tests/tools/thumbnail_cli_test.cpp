@@ -159,7 +159,7 @@ TEST_F(ThumbnailCliTest, WaitGetsTheThumbnailTheServerMakes) {
   EXPECT_EQ(PathKind(thumb.output), kPathFolder) << "-o makes the folder";
   thumb.record_ids = {id};
 
-  Config().iUseFFMpeg = 1;
+  settings().Update([](S_CONFIG& config) { config.iUseFFMpeg = 1; });
   {
     std::lock_guard<std::recursive_mutex> lock(runtime_.command_server()->lock());
     runtime_.ApplySettings();
