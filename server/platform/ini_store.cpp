@@ -1,6 +1,7 @@
 #include "platform/ini_store.h"
 
 #include <algorithm>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -333,6 +334,11 @@ std::string ReadIniString(const std::string& path, std::string_view section, std
 bool WriteIniString(const std::string& path, std::string_view section, std::string_view key,
                     std::string_view value) {
   if (!CanStore(section, key, value)) return false;
+  // Each write reads the whole file and writes it back: two threads of the
+  // process (the player's key writes, the settings' save) must take turns,
+  // or one loses the other's key. Readers see the old file or the new one.
+  static std::mutex write_lock;
+  std::lock_guard<std::mutex> lock(write_lock);
   IniDocument document;
   if (!LoadDocument(path, &document)) return false;
 

@@ -7,6 +7,7 @@
 
 #include <random>
 #include <string>
+#include <thread>
 
 #include "base/utf.h"
 #include "platform/file_system.h"
@@ -364,6 +365,21 @@ TEST_F(IniStoreTest, OddAndTruncatedFilesAreReadWithoutTheLastHalfUnit) {
     EXPECT_EQ(Read("a", "k", "d"), "d") << testing::PrintToString(bytes);
     EXPECT_TRUE(Write("a", "k", "1")) << testing::PrintToString(bytes);
     EXPECT_EQ(Read("a", "k", "d"), "1") << testing::PrintToString(bytes);
+  }
+}
+
+// The player's key writes and the settings' save come from two threads.
+TEST_F(IniStoreTest, WritesFromTwoThreadsLoseNoKey) {
+  constexpr int kKeys = 150;
+  auto writer = [&](const char* section) {
+    for (int i = 0; i < kKeys; ++i) EXPECT_TRUE(Write(section, "k" + std::to_string(i), "v"));
+  };
+  std::thread player(writer, "Player");
+  writer("Config");
+  player.join();
+  for (int i = 0; i < kKeys; ++i) {
+    ASSERT_EQ(Read("Player", "k" + std::to_string(i)), "v") << i;
+    ASSERT_EQ(Read("Config", "k" + std::to_string(i)), "v") << i;
   }
 }
 
