@@ -6,9 +6,10 @@ namespace velmor {
 
 // The main window's button commands the server asks its host to run.
 enum WindowCommand : int {
-  kWindowCommandRefresh = 1005,   // show the channel table again, save the settings
-  kWindowCommandMouseOn = 1028,   // mouse capture on
-  kWindowCommandMouseOff = 1029,  // mouse capture off
+  kWindowCommandRefresh = 1005,           // show the channel table again, save the settings
+  kWindowCommandMouseOn = 1028,           // mouse capture on
+  kWindowCommandMouseOff = 1029,          // mouse capture off
+  kWindowCommandForcedDisconnect = 1035,  // disconnect the player, release the streams
 };
 
 class MouseRemote;

@@ -1,5 +1,6 @@
 #include "runtime/server_runtime.h"
 
+#include <string>
 #include <utility>
 
 #include "command/command_server.h"
@@ -18,7 +19,7 @@ void ServerRuntime::Start() {
   const S_CONFIG config = settings_.Copy();
   stream_server_ = std::make_unique<StreamServer>();
   command_server_ = std::make_unique<CommandServer>(this, &settings_, &library_);
-  mouse_remote_ = std::make_unique<MouseRemote>();
+  mouse_remote_ = std::make_unique<MouseRemote>(mouse_remote_parts_);
   admission_ = std::make_unique<PlayerStreamAdmission>(command_server_.get(), &library_);
 
   StreamServer::ListenSettings http;
@@ -60,21 +61,23 @@ void ServerRuntime::React(const StatusEvent& event) {
     case kStatusConnected: {
       const S_CONFIG config = settings_.Copy();
       if (config.iUseMouse != 0 && mouse_remote_) {
-        mouse_remote_->Start(event.second_text, config.iPortMouse,
-                             config.iUseMouseGetKeybordFocus != 0);
+        // Without a session the address is "non", which starts nothing.
+        const std::string address = event.second_text.empty() ? "non" : event.second_text;
+        mouse_remote_->StartMouseRemote(this, address, config.iPortMouse,
+                                        config.iUseMouseGetKeybordFocus != 0);
       }
       break;
     }
     case kStatusDisconnected:
       if (stream_server_) stream_server_->StopAllSessions();
-      if (mouse_remote_) mouse_remote_->Stop();
+      if (mouse_remote_) mouse_remote_->StopMouseRemote();
       command_server_->status().Post(kStatusWaiting, kTextWaiting, "");
       break;
     case kStatusSuspended:
-      if (mouse_remote_ && mouse_remote_->active()) mouse_remote_->SetControl(false);
+      if (mouse_remote_ && mouse_remote_->running()) mouse_remote_->CaptureOff();
       break;
     case kStatusResumed:
-      if (mouse_remote_ && mouse_remote_->active()) mouse_remote_->SetControl(true);
+      if (mouse_remote_ && mouse_remote_->running()) mouse_remote_->CaptureOn();
       break;
     default:
       break;
@@ -100,10 +103,13 @@ void ServerRuntime::RunWindowCommands() {
   for (const int command : commands) {
     switch (command) {
       case kWindowCommandMouseOn:
-        if (mouse_remote_ && mouse_remote_->active()) mouse_remote_->SetControl(true);
+        if (mouse_remote_) mouse_remote_->CaptureOn();
         break;
       case kWindowCommandMouseOff:
-        if (mouse_remote_ && mouse_remote_->active()) mouse_remote_->SetControl(false);
+        if (mouse_remote_) mouse_remote_->CaptureOff();
+        break;
+      case kWindowCommandForcedDisconnect:
+        ForceDisconnect();
         break;
       case kWindowCommandRefresh:
         settings_.Save();

@@ -12,19 +12,25 @@
 #include "command/server_host.h"
 #include "command/status_event.h"
 #include "core/settings.h"
+#include "remote/mouse_remote.h"
+#include "remote/remote_window.h"
 
 namespace velmor {
 
 class CommandServer;
 class PlayerStreamAdmission;
 
-class ServerRuntime : public ServerHost {
+class ServerRuntime : public ServerHost, public RemoteWindow {
  public:
   // Runs with these settings until the host loads them from the file.
   explicit ServerRuntime(S_CONFIG settings = DefaultConfig());
   ~ServerRuntime() override;  // shuts down when still running
   ServerRuntime(const ServerRuntime&) = delete;
   ServerRuntime& operator=(const ServerRuntime&) = delete;
+
+  // What the mouse remote captures with (before Start; this build's
+  // capture library by default).
+  void SetMouseRemoteParts(MouseRemoteParts parts) { mouse_remote_parts_ = std::move(parts); }
 
   // Server start: the stream server and its listener, the command server
   // and its listener (which applies the settings), the mouse remote.
@@ -60,6 +66,18 @@ class ServerRuntime : public ServerHost {
   void SetWindowCommandHandler(std::function<void(int)> handler) {
     window_command_ = std::move(handler);
   }
+  // How the window comes to the foreground when mouse capture starts; a
+  // host without a window leaves it empty.
+  void SetKeyboardFocusHandler(std::function<void()> handler) {
+    keyboard_focus_ = std::move(handler);
+  }
+
+  // The mouse remote's window: its both-buttons hold runs the forced
+  // disconnect command in the next consumer turn.
+  void PostForcedDisconnect() override { PostWindowCommand(kWindowCommandForcedDisconnect); }
+  void TakeKeyboardFocus() override {
+    if (keyboard_focus_) keyboard_focus_();
+  }
 
  private:
   void React(const StatusEvent& event);
@@ -70,8 +88,10 @@ class ServerRuntime : public ServerHost {
   std::unique_ptr<StreamServer> stream_server_;
   std::unique_ptr<CommandServer> command_server_;
   std::unique_ptr<PlayerStreamAdmission> admission_;  // the stream server asks it
+  MouseRemoteParts mouse_remote_parts_ = ProductMouseRemoteParts();
   std::unique_ptr<MouseRemote> mouse_remote_;
   std::function<void(int)> window_command_;
+  std::function<void()> keyboard_focus_;
   std::mutex window_commands_lock_;
   std::vector<int> window_commands_;
 };

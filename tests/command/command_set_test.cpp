@@ -11,6 +11,7 @@
 #include "core/config.h"
 #include "core/paths.h"
 #include "library/list_file.h"
+#include "mouse_remote_support.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/ini_store.h"
@@ -222,9 +223,17 @@ TEST_F(CommandSetTest, LiveTimeSuspendsAndLiftsOnlyOnChange) {
 }
 
 TEST_F(CommandSetTest, MouseCaptureIsSwitchedByTheHost) {
-  Start();
+  test::DatagramReceiver player;
+  auto capture = std::make_shared<test::FakeMouseCapture>();
+  MouseRemoteParts parts;
+  parts.capture = capture;
+  runtime_.SetMouseRemoteParts(parts);
+  Start();  // "iUseMouse" 0: the connection starts no remote
   EXPECT_EQ(Run("CM_GET_MOUSE_ENABLE").slots.at(0).value, 2) << "not running";
-  runtime_.mouse_remote()->Start("127.0.0.1", 11923, false);
+  EXPECT_EQ(capture->creates(), 0);
+  EXPECT_FALSE(player.HasWaiting());
+  ASSERT_TRUE(
+      runtime_.mouse_remote()->StartMouseRemote(&runtime_, "127.0.0.1", player.port(), false));
   EXPECT_EQ(Run("CM_GET_MOUSE_ENABLE").slots.at(0).value, 1);
   EXPECT_TRUE(Run("CM_SET_MOUSE_ENABLE", {"0"}).ok);
   Consume();
@@ -232,6 +241,20 @@ TEST_F(CommandSetTest, MouseCaptureIsSwitchedByTheHost) {
   EXPECT_TRUE(Run("CM_SET_MOUSE_ENABLE", {"1"}).ok);
   Consume();
   EXPECT_EQ(Run("CM_GET_MOUSE_ENABLE").slots.at(0).value, 1);
+}
+
+TEST_F(CommandSetTest, WithTheMouseSettingTheConnectedPlayerGetsDatagrams) {
+  test::DatagramReceiver player;
+  settings().Update([&](S_CONFIG& config) {
+    config.iUseMouse = 1;
+    config.iPortMouse = player.port();
+  });
+  MouseRemoteParts parts;
+  parts.capture = std::make_shared<test::FakeMouseCapture>();
+  runtime_.SetMouseRemoteParts(parts);
+  Start();
+  EXPECT_EQ(Run("CM_GET_MOUSE_ENABLE").slots.at(0).value, 1);
+  EXPECT_EQ(test::MouseFields(player.Next())["ct"], 0);
 }
 
 TEST_F(CommandSetTest, ClientLogAndFavouriteLines) {

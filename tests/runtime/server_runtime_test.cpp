@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <thread>
 #include "command/command_server.h"
 
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "mouse_remote_support.h"
 #include "platform/event.h"
 #include "remote/mouse_remote.h"
 #include "stream/stream_server.h"
@@ -53,28 +56,90 @@ TEST_F(ServerRuntimeTest, StartBringsUpBothListenersAndShowsWaiting) {
 }
 
 TEST_F(ServerRuntimeTest, ADisconnectStopsTheRemoteAndGoesBackToWaiting) {
+  test::DatagramReceiver player;
   config_.iUseMouse = 1;
+  config_.iPortMouse = player.port();
   ServerRuntime runtime(config_);
+  MouseRemoteParts parts;
+  parts.capture = std::make_shared<test::FakeMouseCapture>();
+  runtime.SetMouseRemoteParts(parts);
   runtime.Start();
   Consume(&runtime);
-  runtime.command_server()->status().Post(kStatusConnected, "接続中", "10.0.0.7");
+  runtime.command_server()->status().Post(kStatusConnected, "接続中", "127.0.0.1");
   ASSERT_EQ(Consume(&runtime).size(), 1u);
-  EXPECT_TRUE(runtime.mouse_remote()->active());
-  EXPECT_EQ(runtime.mouse_remote()->peer_address(), "10.0.0.7");
+  EXPECT_TRUE(runtime.mouse_remote()->running());
+  EXPECT_EQ(runtime.mouse_remote()->peer_address(), "127.0.0.1");
+  EXPECT_EQ(test::MouseFields(player.Next())["ct"], 0) << "the player gets the datagrams";
 
-  runtime.command_server()->status().Post(kStatusSuspended, "中断中", "10.0.0.7");
+  runtime.command_server()->status().Post(kStatusSuspended, "中断中", "127.0.0.1");
   Consume(&runtime);
-  EXPECT_FALSE(runtime.mouse_remote()->control());
-  runtime.command_server()->status().Post(kStatusResumed, "中断解除", "10.0.0.7");
+  EXPECT_FALSE(runtime.mouse_remote()->capturing());
+  runtime.command_server()->status().Post(kStatusResumed, "中断解除", "127.0.0.1");
   Consume(&runtime);
-  EXPECT_TRUE(runtime.mouse_remote()->control());
+  EXPECT_TRUE(runtime.mouse_remote()->capturing());
 
-  runtime.command_server()->status().Post(kStatusDisconnected, "切断(正常終了)", "10.0.0.7");
+  runtime.command_server()->status().Post(kStatusDisconnected, "切断(正常終了)", "127.0.0.1");
   ASSERT_EQ(Consume(&runtime).size(), 1u);
-  EXPECT_FALSE(runtime.mouse_remote()->active());
+  EXPECT_FALSE(runtime.mouse_remote()->running());
   const std::vector<StatusEvent> next = Consume(&runtime);
   ASSERT_EQ(next.size(), 1u);
   EXPECT_EQ(next[0].code, kStatusWaiting);
+}
+
+TEST_F(ServerRuntimeTest, TheRemoteStartsOnlyWithACaptureLibraryAndAnAddress) {
+  config_.iUseMouse = 1;
+  {
+    ServerRuntime runtime(config_);  // this build's capture library: none
+    runtime.Start();
+    Consume(&runtime);
+    runtime.command_server()->status().Post(kStatusConnected, "接続中", "127.0.0.1");
+    Consume(&runtime);
+    EXPECT_EQ(runtime.mouse_remote()->EnableState(), MouseRemote::kNotRunning);
+  }
+  ServerRuntime runtime(config_);
+  MouseRemoteParts parts;
+  parts.capture = std::make_shared<test::FakeMouseCapture>();
+  runtime.SetMouseRemoteParts(parts);
+  runtime.Start();
+  Consume(&runtime);
+  runtime.command_server()->status().Post(kStatusConnected, "接続中", "");
+  Consume(&runtime);
+  EXPECT_EQ(runtime.mouse_remote()->EnableState(), MouseRemote::kNotRunning) << "no session";
+}
+
+TEST_F(ServerRuntimeTest, HoldingBothButtonsRunsTheForcedDisconnect) {
+  test::DatagramReceiver player;
+  config_.iUseMouse = 1;
+  config_.iPortMouse = player.port();
+  ServerRuntime runtime(config_);
+  auto capture = std::make_shared<test::FakeMouseCapture>();
+  std::atomic<uint32_t> now{0};
+  MouseRemoteParts parts;
+  parts.capture = capture;
+  parts.clock = [&now] { return now.load(); };
+  runtime.SetMouseRemoteParts(parts);
+  std::vector<int> commands;
+  runtime.SetWindowCommandHandler([&](int command) { commands.push_back(command); });
+  runtime.Start();
+  Consume(&runtime);
+  runtime.command_server()->status().Post(kStatusConnected, "接続中", "127.0.0.1");
+  Consume(&runtime);
+  capture->SetButtons(1, 1, 0);
+  // Wait for a datagram taken after each change of the clock.
+  auto settle = [&] {
+    const int64_t after = capture->gets_since_create() + 1;
+    for (;;) {
+      const std::string text = player.Next();
+      ASSERT_FALSE(text.empty()) << "no datagram";
+      if (test::MouseFields(text)["ct"] >= after) return;
+    }
+  };
+  settle();
+  now = MouseRemote::kBothButtonsHoldMs;
+  settle();
+  Consume(&runtime);
+  EXPECT_EQ(commands, std::vector<int>{kWindowCommandForcedDisconnect});
+  runtime.Shutdown();
 }
 
 TEST_F(ServerRuntimeTest, WithoutTheMouseSettingAConnectionLeavesTheRemoteOff) {
@@ -82,7 +147,7 @@ TEST_F(ServerRuntimeTest, WithoutTheMouseSettingAConnectionLeavesTheRemoteOff) {
   runtime.Start();
   runtime.command_server()->status().Post(kStatusConnected, "接続中", "10.0.0.7");
   Consume(&runtime);
-  EXPECT_FALSE(runtime.mouse_remote()->active());
+  EXPECT_FALSE(runtime.mouse_remote()->running());
 }
 
 TEST_F(ServerRuntimeTest, ABusyCommandLockSkipsTheTurn) {
