@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "core/version.h"
+#include "platform/console_program.h"
 #include "platform/file_system.h"
 #include "platform/process_signals.h"
 #include "platform/socket.h"
@@ -21,9 +22,7 @@ namespace {
 constexpr unsigned kConsumerPeriodMs = 100;
 
 void PrintLine(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  platform::WriteConsoleText(platform::ConsoleStream::kOutput, line + "\n");
 }
 
 void PrintStatusEvent(const StatusEvent& event) {
@@ -125,7 +124,8 @@ int RunHeadlessHost(const HeadlessOptions& options) {
   runtime.Shutdown();
   const std::vector<std::string>& unsaved = runtime.library().unsaved_at_release();
   for (const std::string& path : unsaved) {
-    std::fprintf(stderr, "cannot save %s: its last changes are lost\n", path.c_str());
+    platform::WriteConsoleText(platform::ConsoleStream::kError,
+                               "cannot save " + path + ": its last changes are lost\n");
   }
   settings.Save();
   return unsaved.empty() ? 1 : 3;

@@ -2,6 +2,7 @@
 // folder, stopped and reloaded by signals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "platform/file_system.h"
 #include "platform/ini_store.h"
 #include "platform/socket.h"
+#include "player_client.h"
+#include "records.h"
 #include "test_support.h"
 
 namespace velmor {
@@ -94,13 +97,14 @@ class HeadlessHost : public ::testing::Test {
   }
   // A home whose settings name free ports, so tests never meet a running
   // server on the default ones.
-  void UseFreePorts() {
-    ASSERT_TRUE(platform::CreateUtf16File(ini_));
+  void UseFreePorts() { UseFreePortsIn(ini_); }
+  void UseFreePortsIn(const std::string& ini) {
+    ASSERT_TRUE(platform::CreateUtf16File(ini));
     command_port_ = FreePort();
     http_port_ = FreePort();
     ASSERT_TRUE(
-        platform::WriteIniString(ini_, "Config", "iPortServer", std::to_string(command_port_)));
-    ASSERT_TRUE(platform::WriteIniString(ini_, "Config", "iPortHttp", std::to_string(http_port_)));
+        platform::WriteIniString(ini, "Config", "iPortServer", std::to_string(command_port_)));
+    ASSERT_TRUE(platform::WriteIniString(ini, "Config", "iPortHttp", std::to_string(http_port_)));
   }
   // Probes with a reload request; false (with the server killed) on a host
   // that cannot send stop and reload requests to a console program.
@@ -213,6 +217,45 @@ TEST_F(HeadlessHost, PcFolderOptionSetsChannelOne) {
   EXPECT_EQ(platform::ReadIniString(ini_, "ch.1", "pcPath", ""), media.path());
   EXPECT_EQ(platform::ReadIniString(ini_, "ch.1", "iType", ""), "0");
   server.child().Kill();
+}
+
+// A Japanese user name under the users' folder is the common case on
+// Windows: the folders must arrive whole, not in the ANSI code page.
+TEST_F(HeadlessHost, JapaneseFoldersWithBlanksAreHomeAndServedFolder) {
+  const std::string home = home_.Join("ホーム フォルダ");
+  const std::string media = home_.Join("動画 フォルダ");
+  ASSERT_TRUE(platform::CreateFolder(home));
+  ASSERT_TRUE(platform::CreateFolder(media));
+  test::WriteFileOrFail(media + platform::kNativeSeparator + "夏の海.mp4", "video");
+  UseFreePortsIn(home + platform::kNativeSeparator + "VelmorVRServer.ini");
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--home", home, "--pc-folder", media}));
+  ASSERT_TRUE(server.WaitForLine("status 0x0001 接続待ち"));
+  const auto home_line =
+      std::find_if(server.lines().begin(), server.lines().end(),
+                   [](const std::string& line) { return line.rfind("home: ", 0) == 0; });
+  ASSERT_NE(home_line, server.lines().end());
+  EXPECT_NE(home_line->find("ホーム フォルダ"), std::string::npos) << *home_line;
+
+  player::PlayerClient player;
+  std::string error;
+  ASSERT_TRUE(player.Connect(platform::Ipv4Address::Loopback(), command_port_, kWaitMs, &error))
+      << error;
+  ASSERT_TRUE(player.Handshake({}).Admitted());
+  const player::Reply reply = player.ExchangeText("#CMD_GET_CHANNEL(<ch>1)");
+  std::vector<std::string> names;
+  for (const player::Chunk& chunk : reply.chunks) {
+    if (chunk.code != "RTFL") continue;
+    for (const auto& record : player::DecodeListRecords(chunk.payload, &error)
+                                  .value_or(std::vector<player::ListRecord>())) {
+      names.push_back(record.name);
+    }
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"夏の海.mp4"});
+  player.Close();
+  if (CanSignal(server)) {
+    EXPECT_EQ(server.Stop(), 1);
+  }
 }
 
 TEST_F(HeadlessHost, ExitsWithZeroWhenTheSettingsFileCannotBeCreated) {
