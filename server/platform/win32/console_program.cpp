@@ -1,7 +1,8 @@
 #include "platform/console_program.h"
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>  // after windows.h, which it needs
 
 #include <cstdio>
 
