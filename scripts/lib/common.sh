@@ -27,7 +27,8 @@ ensure_packages() {
 
 ensure_native_tools() {
   ensure_packages cmake:cmake g++:g++ make:make /usr/src/googletest/CMakeLists.txt:googletest \
-    ffmpeg:ffmpeg ffprobe:ffmpeg curl:curl
+    ffmpeg:ffmpeg ffprobe:ffmpeg curl:curl \
+    /usr/include/X11/extensions/XInput2.h:libxi-dev Xvfb:xvfb xdotool:xdotool
 }
 
 ensure_windows_tools() {

@@ -1,11 +1,35 @@
-// This build's capture library and keyboard hook: none yet, so the mouse
-// remote never starts and CM_GET_MOUSE_ENABLE answers 2.
+// This build's capture library and keyboard hook. Where the build has the
+// capture library (Linux for now), the remote takes the mouse through it;
+// without one the mouse remote never starts and CM_GET_MOUSE_ENABLE
+// answers 2. No keyboard hook yet.
 #include "remote/key_hook.h"
 #include "remote/mouse_capture.h"
 
+#ifdef VELMOR_HAVE_PIVRA
+#include "pivra/pivra.h"
+#endif
+
 namespace velmor {
 
+#ifdef VELMOR_HAVE_PIVRA
+namespace {
+
+class PivraCapture : public MouseCapture {
+ public:
+  Handle Create() override { return Pivra_Create(); }
+  void Start(Handle handle) override { Pivra_Start(handle); }
+  void Stop(Handle handle) override { Pivra_Stop(handle); }
+  void Get(Handle handle) override { Pivra_Get(handle); }
+  int GetState(Handle handle, int index) override { return Pivra_GetState(handle, index); }
+  void Release(Handle handle) override { Pivra_Release(handle); }
+};
+
+}  // namespace
+
+std::shared_ptr<MouseCapture> OpenMouseCaptureLibrary() { return std::make_shared<PivraCapture>(); }
+#else
 std::shared_ptr<MouseCapture> OpenMouseCaptureLibrary() { return nullptr; }
+#endif
 
 std::shared_ptr<KeyHook> OpenKeyHook() { return nullptr; }
 

@@ -1,0 +1,239 @@
+// The capture library against a real X server (Xvfb) driven by xdotool,
+// whose XTEST pointer has no acceleration: raw units are pixels.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mouse_remote_support.h"
+#include "pivra/pivra.h"
+#include "platform/child_process.h"
+#include "remote/mouse_remote.h"
+
+namespace {
+
+using velmor::platform::ChildProcess;
+
+constexpr char kXvfb[] = "/usr/bin/Xvfb";
+constexpr char kXdotool[] = "/usr/bin/xdotool";
+
+// Sets an environment variable for one scope.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    const char* old = std::getenv(name);
+    had_value_ = old != nullptr;
+    if (had_value_) old_value_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    if (had_value_) {
+      setenv(name_, old_value_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  bool had_value_ = false;
+  std::string old_value_;
+};
+
+// Calls the condition until it holds, for at most five seconds.
+bool Eventually(const std::function<bool()>& condition) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+class PivraX11Test : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(kXvfb) || !std::filesystem::exists(kXdotool)) {
+      GTEST_SKIP() << "needs Xvfb and xdotool";
+    }
+    // Xvfb picks a free display and writes its number to our pipe once it
+    // accepts clients.
+    ASSERT_TRUE(xvfb_.Start(
+        {kXvfb, "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "640x480x24"}));
+    std::string number;
+    char byte = 0;
+    while (byte != '\n' && xvfb_.ReadOutput(&byte, 1, 10000) == 1) number += byte;
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    display_.emplace(":" + number.substr(0, number.find('\n')));
+    environment_ = std::make_unique<ScopedEnvironment>("DISPLAY", *display_);
+  }
+
+  void TearDown() override {
+    if (handle_ != nullptr) Pivra_Release(handle_);
+    environment_.reset();
+  }
+
+  // Runs xdotool on our display; its output.
+  std::string Xdotool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), kXdotool);
+    ChildProcess xdotool;
+    std::string output;
+    int exit_code = -1;
+    EXPECT_TRUE(xdotool.Start(arguments));
+    EXPECT_TRUE(xdotool.ReadAllOutput(&output, 10000));
+    EXPECT_TRUE(xdotool.Wait(10000, &exit_code));
+    EXPECT_EQ(exit_code, 0) << arguments[1];
+    return output;
+  }
+
+  std::string PointerLocation() {
+    std::string location = Xdotool({"getmouselocation"});  // "x:100 y:100 screen:0 window:..."
+    return location.substr(0, location.find(" screen"));
+  }
+
+  // Snapshots until the summed movement reaches the wanted one (or time runs
+  // out); the sums then, with the buttons of the last snapshot.
+  struct Input {
+    int x = 0, y = 0, wheel = 0;
+    int buttons[3] = {};
+  };
+  Input SnapshotsUntil(const std::function<bool(const Input&)>& done) {
+    Input input;
+    Eventually([&] {
+      Pivra_Get(handle_);
+      input.x += Pivra_GetState(handle_, PIVRA_STATE_MOVE_X);
+      input.y += Pivra_GetState(handle_, PIVRA_STATE_MOVE_Y);
+      input.wheel += Pivra_GetState(handle_, PIVRA_STATE_WHEEL);
+      for (int i = 0; i < 3; ++i)
+        input.buttons[i] = Pivra_GetState(handle_, PIVRA_STATE_BUTTON1 + i);
+      return done(input);
+    });
+    return input;
+  }
+
+  ChildProcess xvfb_;
+  std::optional<std::string> display_;
+  std::unique_ptr<ScopedEnvironment> environment_;
+  void* handle_ = nullptr;
+};
+
+TEST_F(PivraX11Test, CapturesTheMouseAndKeepsThePointerStillUntilStopped) {
+  handle_ = Pivra_Create();
+  ASSERT_NE(handle_, nullptr);
+  Xdotool({"mousemove", "100", "100"});
+  Pivra_Start(handle_);
+
+  Xdotool({"mousemove_relative", "10", "0"});
+  Xdotool({"mousemove_relative", "--", "0", "-7"});
+  Input moved = SnapshotsUntil([](const Input& in) { return in.x >= 10 && in.y <= -7; });
+  EXPECT_EQ(moved.x, 10);
+  EXPECT_EQ(moved.y, -7);
+  EXPECT_EQ(moved.wheel, 0);
+  EXPECT_EQ(PointerLocation(), "x:100 y:100");  // the pointer stayed where capture began
+
+  // Wheel: button 4 is a notch away from the user (+1), button 5 toward (-1).
+  Xdotool({"click", "--repeat", "3", "4"});
+  Xdotool({"click", "5"});
+  Input wheel = SnapshotsUntil([](const Input& in) { return in.wheel >= 2; });
+  EXPECT_EQ(wheel.wheel, 2);
+  EXPECT_EQ(wheel.x, 0);
+
+  // Buttons: left, right, middle in states 3, 4, 5, held until released.
+  const struct {
+    const char* x_button;
+    int state;  // index into Input::buttons
+  } kButtons[] = {{"1", 0}, {"3", 1}, {"2", 2}};
+  for (const auto& button : kButtons) {
+    SCOPED_TRACE(button.x_button);
+    Xdotool({"mousedown", button.x_button});
+    Input held = SnapshotsUntil([&](const Input& in) { return in.buttons[button.state] == 1; });
+    EXPECT_EQ(held.buttons[0] + held.buttons[1] + held.buttons[2], 1);
+    Pivra_Get(handle_);  // a held button stays pressed in later snapshots
+    EXPECT_EQ(Pivra_GetState(handle_, PIVRA_STATE_BUTTON1 + button.state), 1);
+    Xdotool({"mouseup", button.x_button});
+    Input released = SnapshotsUntil([&](const Input& in) { return in.buttons[button.state] == 0; });
+    EXPECT_EQ(released.buttons[button.state], 0);
+  }
+  EXPECT_EQ(PointerLocation(), "x:100 y:100");
+
+  // Stopped: the pointer moves again, and that movement is not counted.
+  Pivra_Stop(handle_);
+  Xdotool({"mousemove_relative", "10", "0"});
+  EXPECT_EQ(PointerLocation(), "x:110 y:100");
+  Pivra_Start(handle_);
+  Xdotool({"mousemove_relative", "5", "0"});
+  Input again = SnapshotsUntil([](const Input& in) { return in.x >= 5; });
+  EXPECT_EQ(again.x, 5);
+  EXPECT_EQ(PointerLocation(), "x:110 y:100");
+
+  // Release gives the pointer back as well.
+  Pivra_Release(handle_);
+  handle_ = nullptr;
+  Xdotool({"mousemove_relative", "10", "0"});
+  EXPECT_EQ(PointerLocation(), "x:120 y:100");
+}
+
+TEST_F(PivraX11Test, SurvivesTheXServerEndingWhileCapturing) {
+  handle_ = Pivra_Create();
+  ASSERT_NE(handle_, nullptr);
+  Pivra_Start(handle_);
+  xvfb_.Kill();
+  int exit_code = 0;
+  ASSERT_TRUE(xvfb_.Wait(10000, &exit_code));
+  // The process goes on; the handle answers nothing more.
+  for (int i = 0; i < 20; ++i) {
+    Pivra_Get(handle_);
+    EXPECT_EQ(Pivra_GetState(handle_, PIVRA_STATE_MOVE_X), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  Pivra_Stop(handle_);
+  Pivra_Start(handle_);
+  Pivra_Release(handle_);
+  handle_ = nullptr;
+}
+
+// The server's mouse remote with this build's own capture library.
+TEST_F(PivraX11Test, ProductRemoteSendsTheCapturedMouse) {
+  Xdotool({"mousemove", "100", "100"});
+  velmor::test::DatagramReceiver player;
+  velmor::test::FakeRemoteWindow window;
+  velmor::MouseRemote remote;
+  ASSERT_TRUE(remote.StartMouseRemote(&window, "127.0.0.1", player.port(), false));
+  EXPECT_EQ(remote.EnableState(), velmor::MouseRemote::kCapturing);
+
+  Xdotool({"mousemove_relative", "10", "0"});
+  Xdotool({"mousedown", "1"});
+  std::map<std::string, int64_t> fields;
+  EXPECT_TRUE(Eventually([&] {
+    fields = velmor::test::MouseFields(player.Next());
+    return fields["px"] == 10 && fields["bt1"] == 1;
+  }));
+  EXPECT_EQ(fields["py"], 0);
+  EXPECT_EQ(PointerLocation(), "x:100 y:100");
+  Xdotool({"mouseup", "1"});
+
+  remote.StopMouseRemote();
+  Xdotool({"mousemove_relative", "10", "0"});
+  EXPECT_EQ(PointerLocation(), "x:110 y:100");
+}
+
+TEST(PivraTest, NullHandleAndMissingDisplay) {
+  Pivra_Start(nullptr);
+  Pivra_Get(nullptr);
+  for (int index = -1; index <= 6; ++index) EXPECT_EQ(Pivra_GetState(nullptr, index), 0);
+  Pivra_Stop(nullptr);
+  Pivra_Release(nullptr);
+
+  ScopedEnvironment no_display("DISPLAY", "");
+  EXPECT_EQ(Pivra_Create(), nullptr);
+}
+
+}  // namespace
