@@ -54,18 +54,21 @@ TEST_F(ServerTableTest, AFailedSaveIsToldOnceKeptAndWrittenWhenTheDiskTakesItAga
     return event;
   };
   LibraryContext library;
+  std::string path;  // the table's file as the server names it
   {
     CommandServer server(nullptr, &settings, &library);
     ASSERT_TRUE(server.StartCommandListener(0));
     ASSERT_EQ(next_event(server).code, kStatusWaiting);
     DataTable* table = library.data_table();
+    path = table->settings().path;
+    EXPECT_EQ(GetFileSize64(path), GetFileSize64(file_));
     table->Lock().CreateRecord("/v/b.mp4", 5);
     block();
     server.EndSession("test");
     EXPECT_TRUE(table->dirty());
     const StatusEvent failed = next_event(server);
     EXPECT_EQ(failed.code, kStatusSaveFailed);
-    EXPECT_EQ(failed.second_text, "保存できません: " + file_);
+    EXPECT_EQ(failed.second_text, "保存できません: " + path);
     server.EndSession("again");
     EXPECT_EQ(next_event(server).code, kStatusNone) << "told once per streak";
 
@@ -78,7 +81,7 @@ TEST_F(ServerTableTest, AFailedSaveIsToldOnceKeptAndWrittenWhenTheDiskTakesItAga
     block();
   }
   // What the shutdown could not save is named for the host to report.
-  EXPECT_EQ(library.unsaved_at_release(), std::vector<std::string>{file_});
+  EXPECT_EQ(library.unsaved_at_release(), std::vector<std::string>{path});
   unblock();
 }
 
