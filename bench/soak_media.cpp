@@ -1,8 +1,10 @@
 // The soak's media folder and the server's home.
 #include <string_view>
+#include <utility>
 
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/ini_store.h"
 #include "soak.h"
 
 namespace velmor::soak {
@@ -33,13 +35,6 @@ bool WriteBigFile(const std::string& path, int64_t size, std::mt19937_64* random
     written += static_cast<int64_t>(piece);
   }
   return true;
-}
-
-// The settings file is UTF-16LE with a byte-order mark, as the server writes it.
-std::string Utf16Le(std::string_view ascii) {
-  std::string bytes = "\xff\xfe";
-  for (char c : ascii) bytes += std::string{c, '\0'};
-  return bytes;
 }
 
 }  // namespace
@@ -83,14 +78,19 @@ bool MakeMedia(const std::string& folder, std::mt19937_64* random, Media* media,
 
 bool PrepareHome(const std::string& home, uint16_t command_port, uint16_t http_port,
                  uint16_t mouse_port, const std::string& media_folder) {
-  const std::string settings = "[Config]\r\niPortServer=" + std::to_string(command_port) +
-                               "\r\niPortHttp=" + std::to_string(http_port) +
-                               "\r\niPortMouse=" + std::to_string(mouse_port) +
-                               "\r\niUseMouse=0\r\nrw.iUseFFMpeg=1\r\n";
+  const std::string ini = home + "/VelmorVRServer.ini";
+  const std::pair<const char*, std::string> keys[] = {{"iPortServer", std::to_string(command_port)},
+                                                      {"iPortHttp", std::to_string(http_port)},
+                                                      {"iPortMouse", std::to_string(mouse_port)},
+                                                      {"iUseMouse", "0"},
+                                                      {"rw.iUseFFMpeg", "1"}};
+  if (!platform::CreateUtf16File(ini)) return false;
+  for (const auto& [key, value] : keys) {
+    if (!platform::WriteIniString(ini, "Config", key, value)) return false;
+  }
   // The search targets: the media folder (UTF-8 with a byte-order mark, CR LF).
   const std::string targets = "\xef\xbb\xbf" + media_folder + "\r\n#end\r\n";
-  return platform::WriteFileAtomically(home + "/VelmorVRServer.ini", Utf16Le(settings)) &&
-         platform::WriteFileAtomically(home + "/SearchFolder1.vrl", targets);
+  return platform::WriteFileAtomically(home + "/SearchFolder1.vrl", targets);
 }
 
 }  // namespace velmor::soak

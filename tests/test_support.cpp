@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <vector>
 
 #include "base/utf.h"
@@ -70,5 +71,26 @@ std::string Utf16LeBytes(std::string_view utf8, bool with_bom) {
   }
   return bytes;
 }
+
+#ifndef _WIN32
+ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
+  const char* old = std::getenv(name);
+  had_value_ = old != nullptr;
+  if (had_value_) old_value_ = old;
+  if (value != nullptr) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  if (had_value_) {
+    setenv(name_, old_value_.c_str(), 1);
+  } else {
+    unsetenv(name_);
+  }
+}
+#endif
 
 }  // namespace velmor::test

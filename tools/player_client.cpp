@@ -43,21 +43,7 @@ std::optional<uint16_t> AnnouncedHttpPort(std::string_view text) {
 
 std::optional<platform::Ipv4Address> ParseIpv4(std::string_view host) {
   if (host == "localhost") return platform::Ipv4Address::Loopback();
-  platform::Ipv4Address address;
-  size_t part = 0;
-  size_t i = 0;
-  while (part < 4) {
-    int value = 0;
-    size_t digits = 0;
-    for (; i < host.size() && host[i] >= '0' && host[i] <= '9' && digits < 4; ++i, ++digits) {
-      value = value * 10 + (host[i] - '0');
-    }
-    if (digits == 0 || digits > 3 || value > 255) return std::nullopt;
-    address.bytes[part++] = static_cast<uint8_t>(value);
-    if (part < 4 && (i >= host.size() || host[i++] != '.')) return std::nullopt;
-  }
-  if (i != host.size()) return std::nullopt;
-  return address;
+  return platform::Ipv4Address::Parse(host);
 }
 
 size_t CountCommandChunks(const std::vector<Chunk>& chunks) {

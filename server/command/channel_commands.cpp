@@ -62,8 +62,7 @@ S_LIST_RECORD ListItemRecord(CommandContext& context, const ListPathLine& line, 
   record.folder = slash == std::string::npos ? std::string() : line.path.substr(0, slash);
   record.name = slash == std::string::npos ? line.path : line.path.substr(slash + 1);
   record.file_size = size;
-  const MediaSets media{context.library.video_extensions(), context.library.audio_extensions(),
-                        context.library.image_extensions()};
+  const MediaSets media = context.library.media_sets();
   uint64_t flags = 0;
   if (DataTable* table = context.library.data_table()) {
     DataTable::Locked locked = table->Lock();
@@ -122,8 +121,7 @@ int CommandGetChannel(CommandContext& context, const std::string& text) {
   PacketWriter* out = context.session.send_buffer();
   if (out == nullptr) return 0;
   ListingWriter records(out);
-  const MediaSets media{context.library.video_extensions(), context.library.audio_extensions(),
-                        context.library.image_extensions()};
+  const MediaSets media = context.library.media_sets();
   FolderListing folders(&records, context.library.data_table(), media, request, config);
   int result = 0;
   if (root.kind == kPathFolder) {

@@ -26,11 +26,6 @@ int PathFieldCount(const CommandRequest& request) {
   return count;
 }
 
-MediaSets ServerMedia(CommandContext& context) {
-  return MediaSets{context.library.video_extensions(), context.library.audio_extensions(),
-                   context.library.image_extensions()};
-}
-
 int64_t SizeOnDisk(const std::string& path) {
   const std::string host_path = ToHostSeparators(path);
   if (PathKind(host_path) == kPathFolder) return kSizeFolder;
@@ -95,7 +90,7 @@ int CommandLoadMarker(CommandContext& context, const CommandRequest& request, Co
 int CommandGetFileData(CommandContext& context, const CommandRequest& request,
                        CommandReply* reply) {
   const int count = PathFieldCount(request);
-  const MediaSets media = ServerMedia(context);
+  const MediaSets media = context.library.media_sets();
   const S_CONFIG config = context.settings.Copy();
   for (int k = 0; k < count; ++k) {
     const std::string path = request.Text(k + 1);

@@ -34,9 +34,7 @@ std::string FoundPathText(CommandContext& context, const S_PATH& result) {
       id = locked.NewTemporaryId();
     }
   }
-  const MediaType media =
-      MediaTypeOf(path, context.library.video_extensions(), context.library.audio_extensions(),
-                  context.library.image_extensions());
+  const MediaType media = context.library.media_sets().TypeOf(path);
   const uint32_t word =
       ListItemWord(static_cast<uint64_t>(state_flags),
                    size == kSizeFolder ? uint32_t{kItemFolder} : 0u, media, kKindFile);

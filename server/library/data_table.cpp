@@ -139,10 +139,7 @@ bool DataTable::Save() {
   return SaveHoldingSaveLock();
 }
 
-bool DataTable::TakeSaveFailure() {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
-  return std::exchange(failure_to_report_, false);
-}
+bool DataTable::TakeSaveFailure() { return failure_to_report_.exchange(false); }
 
 bool DataTable::dirty() const {
   std::lock_guard<std::recursive_mutex> lock(lock_);

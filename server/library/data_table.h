@@ -29,6 +29,7 @@
 // Open, Save or Tick while holding a Locked accessor.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -162,7 +163,8 @@ class DataTable {
   bool seen_valid_ = false;  // false: the file must be read before it is written
   bool dirty_ = false;
   bool save_failing_ = false;  // the last save failed
-  bool failure_to_report_ = false;
+  // Read by the session on every pass, so without the table's lock.
+  std::atomic<bool> failure_to_report_{false};
   uint32_t change_count_ = 0;
   uint32_t last_change_ms_ = 0;
   uint32_t first_unsaved_change_ms_ = 0;  // valid while dirty_

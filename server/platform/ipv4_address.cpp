@@ -10,6 +10,23 @@ std::string Ipv4Address::ToString() const {
   return text;
 }
 
+std::optional<Ipv4Address> Ipv4Address::Parse(std::string_view text) {
+  Ipv4Address address;
+  size_t at = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0 && (at >= text.size() || text[at++] != '.')) return std::nullopt;
+    int value = 0;
+    size_t digits = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 3; ++at, ++digits) {
+      value = value * 10 + (text[at] - '0');
+    }
+    if (digits == 0 || value > 255) return std::nullopt;
+    address.bytes[part] = static_cast<uint8_t>(value);
+  }
+  if (at != text.size()) return std::nullopt;
+  return address;
+}
+
 Ipv4Address Ipv4Address::Loopback() {
   Ipv4Address result;
   result.bytes[0] = 127;

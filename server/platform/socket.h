@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmor::platform {
@@ -35,6 +37,9 @@ struct Ipv4Address {
   uint8_t bytes[4] = {0, 0, 0, 0};
   std::string ToString() const;  // "%d.%d.%d.%d"
   static Ipv4Address Loopback();
+  // "a.b.c.d": four decimal numbers 0 to 255 of one to three digits,
+  // nothing else.
+  static std::optional<Ipv4Address> Parse(std::string_view text);
 };
 
 class Socket {

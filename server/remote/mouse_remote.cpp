@@ -1,5 +1,6 @@
 #include "remote/mouse_remote.h"
 
+#include <optional>
 #include <utility>
 
 #include "platform/clock.h"
@@ -8,30 +9,6 @@
 #include "remote/remote_window.h"
 
 namespace velmor {
-namespace {
-
-// "a.b.c.d" with four decimal numbers 0 to 255, nothing else.
-bool ParseIpv4(const std::string& text, platform::Ipv4Address* address) {
-  size_t at = 0;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0) {
-      if (at >= text.size() || text[at] != '.') return false;
-      ++at;
-    }
-    int value = 0;
-    size_t digits = 0;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 3) {
-      value = value * 10 + (text[at] - '0');
-      ++at;
-      ++digits;
-    }
-    if (digits == 0 || value > 255) return false;
-    address->bytes[part] = static_cast<uint8_t>(value);
-  }
-  return at == text.size();
-}
-
-}  // namespace
 
 MouseRemoteParts ProductMouseRemoteParts() {
   MouseRemoteParts parts;
@@ -58,15 +35,15 @@ bool MouseRemote::StartMouseRemote(RemoteWindow* window, const std::string& addr
     StopLocked();
     window_ = window;
     take_keyboard_focus_ = take_keyboard_focus;
-    platform::Ipv4Address destination;
-    const bool valid = networking_ && parts_.capture != nullptr &&
-                       ParseIpv4(address, &destination) && port > 0 && port <= 0xffff;
+    const std::optional<platform::Ipv4Address> destination = platform::Ipv4Address::Parse(address);
+    const bool valid =
+        networking_ && parts_.capture != nullptr && destination && port > 0 && port <= 0xffff;
     if (valid) handle_ = parts_.capture->Create();
     if (handle_ == nullptr || !socket_.OpenUdp() || !socket_.SetNonBlocking(true)) {
       StopLocked();
       return false;
     }
-    destination_ = destination;
+    destination_ = *destination;
     port_ = static_cast<uint16_t>(port);
     CaptureOnLocked();
     ct_ = px_ = py_ = pw_ = 0;

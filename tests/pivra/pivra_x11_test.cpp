@@ -17,6 +17,7 @@
 #include "pivra/pivra.h"
 #include "platform/child_process.h"
 #include "remote/mouse_remote.h"
+#include "test_support.h"
 
 namespace {
 
@@ -24,29 +25,6 @@ using velmor::platform::ChildProcess;
 
 constexpr char kXvfb[] = "/usr/bin/Xvfb";
 constexpr char kXdotool[] = "/usr/bin/xdotool";
-
-// Sets an environment variable for one scope.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_value_ = old != nullptr;
-    if (had_value_) old_value_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnvironment() {
-    if (had_value_) {
-      setenv(name_, old_value_.c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool had_value_ = false;
-  std::string old_value_;
-};
 
 // Calls the condition until it holds, for at most five seconds.
 bool Eventually(const std::function<bool()>& condition) {
@@ -73,7 +51,7 @@ class PivraX11Test : public testing::Test {
     while (byte != '\n' && xvfb_.ReadOutput(&byte, 1, 10000) == 1) number += byte;
     ASSERT_FALSE(number.empty()) << "Xvfb did not start";
     display_.emplace(":" + number.substr(0, number.find('\n')));
-    environment_ = std::make_unique<ScopedEnvironment>("DISPLAY", *display_);
+    environment_ = std::make_unique<velmor::test::ScopedEnvironment>("DISPLAY", display_->c_str());
   }
 
   void TearDown() override {
@@ -121,7 +99,7 @@ class PivraX11Test : public testing::Test {
 
   ChildProcess xvfb_;
   std::optional<std::string> display_;
-  std::unique_ptr<ScopedEnvironment> environment_;
+  std::unique_ptr<velmor::test::ScopedEnvironment> environment_;
   void* handle_ = nullptr;
 };
 
@@ -232,7 +210,7 @@ TEST(PivraTest, NullHandleAndMissingDisplay) {
   Pivra_Stop(nullptr);
   Pivra_Release(nullptr);
 
-  ScopedEnvironment no_display("DISPLAY", "");
+  velmor::test::ScopedEnvironment no_display("DISPLAY", "");
   EXPECT_EQ(Pivra_Create(), nullptr);
 }
 

@@ -302,32 +302,7 @@ TEST(FileSystemTest, KnownFoldersExist) {
 }
 
 #ifndef _WIN32
-// Restores an environment variable when the test ends.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    const char* old = getenv(name);
-    had_value_ = old != nullptr;
-    if (had_value_) old_value_ = old;
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnvironment() {
-    if (had_value_) {
-      setenv(name_, old_value_.c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool had_value_ = false;
-  std::string old_value_;
-};
+using test::ScopedEnvironment;
 
 TEST(FileSystemTest, VideosFolderFollowsTheXdgSettings) {
   TempFolder temp;

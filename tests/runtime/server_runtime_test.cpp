@@ -5,8 +5,8 @@
 #include <atomic>
 #include <memory>
 #include <thread>
-#include "command/command_server.h"
 
+#include "command/command_server.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/settings.h"
@@ -37,6 +37,16 @@ class ServerRuntimeTest : public ::testing::Test {
     return shown;
   }
 
+  // Starts the runtime with these mouse remote parts (a stand-in capture
+  // library unless they name one), then a player at `address` connects.
+  void StartAndConnect(ServerRuntime* runtime, MouseRemoteParts parts, const char* address) {
+    if (!parts.capture) parts.capture = std::make_shared<test::FakeMouseCapture>();
+    runtime->SetMouseRemoteParts(parts);
+    runtime->Start();
+    Consume(runtime);
+    runtime->command_server()->status().Post(kStatusConnected, "接続中", address);
+  }
+
   test::TempFolder home_;
   S_CONFIG config_;
 };
@@ -60,12 +70,7 @@ TEST_F(ServerRuntimeTest, ADisconnectStopsTheRemoteAndGoesBackToWaiting) {
   config_.iUseMouse = 1;
   config_.iPortMouse = player.port();
   ServerRuntime runtime(config_);
-  MouseRemoteParts parts;
-  parts.capture = std::make_shared<test::FakeMouseCapture>();
-  runtime.SetMouseRemoteParts(parts);
-  runtime.Start();
-  Consume(&runtime);
-  runtime.command_server()->status().Post(kStatusConnected, "接続中", "127.0.0.1");
+  StartAndConnect(&runtime, {}, "127.0.0.1");
   ASSERT_EQ(Consume(&runtime).size(), 1u);
   EXPECT_TRUE(runtime.mouse_remote()->running());
   EXPECT_EQ(runtime.mouse_remote()->peer_address(), "127.0.0.1");
@@ -97,12 +102,7 @@ TEST_F(ServerRuntimeTest, TheRemoteStartsOnlyWithACaptureLibraryAndAnAddress) {
     EXPECT_EQ(runtime.mouse_remote()->EnableState(), MouseRemote::kNotRunning);
   }
   ServerRuntime runtime(config_);
-  MouseRemoteParts parts;
-  parts.capture = std::make_shared<test::FakeMouseCapture>();
-  runtime.SetMouseRemoteParts(parts);
-  runtime.Start();
-  Consume(&runtime);
-  runtime.command_server()->status().Post(kStatusConnected, "接続中", "");
+  StartAndConnect(&runtime, {}, "");
   Consume(&runtime);
   EXPECT_EQ(runtime.mouse_remote()->EnableState(), MouseRemote::kNotRunning) << "no session";
 }
@@ -117,12 +117,9 @@ TEST_F(ServerRuntimeTest, HoldingBothButtonsRunsTheForcedDisconnect) {
   MouseRemoteParts parts;
   parts.capture = capture;
   parts.clock = [&now] { return now.load(); };
-  runtime.SetMouseRemoteParts(parts);
   std::vector<int> commands;
   runtime.SetWindowCommandHandler([&](int command) { commands.push_back(command); });
-  runtime.Start();
-  Consume(&runtime);
-  runtime.command_server()->status().Post(kStatusConnected, "接続中", "127.0.0.1");
+  StartAndConnect(&runtime, parts, "127.0.0.1");
   Consume(&runtime);
   capture->SetButtons(1, 1, 0);
   // Wait for a datagram taken after each change of the clock.
