@@ -158,24 +158,27 @@ bool ReadConfigFile(S_CONFIG* config) {
   return true;
 }
 
-void WriteChangedConfigKeys(const S_CONFIG& config, const S_CONFIG& synced) {
+bool WriteChangedConfigKeys(const S_CONFIG& config, const S_CONFIG& synced) {
   const std::string path = ConfigFilePath();
+  bool written = true;
+  auto write = [&](const std::string& section, const std::string& key, const std::string& value) {
+    written = platform::WriteIniString(path, section, key, value) && written;
+  };
   for (int channel = 0; channel < kChannelCount; ++channel) {
     const std::string section = ChannelSection(channel);
     const S_CONFIG_CH& now = config.channel[channel];
     const S_CONFIG_CH& then = synced.channel[channel];
-    if (now.iType != then.iType) {
-      platform::WriteIniString(path, section, "iType", std::to_string(now.iType));
-    }
-    if (now.pcPath != then.pcPath) platform::WriteIniString(path, section, "pcPath", now.pcPath);
+    if (now.iType != then.iType) write(section, "iType", std::to_string(now.iType));
+    if (now.pcPath != then.pcPath) write(section, "pcPath", now.pcPath);
   }
   for (const ConfigKey& key : kKeys) {
     if (key.number != nullptr && config.*key.number != synced.*key.number) {
-      platform::WriteIniString(path, key.section, key.key, std::to_string(config.*key.number));
+      write(key.section, key.key, std::to_string(config.*key.number));
     } else if (key.text != nullptr && config.*key.text != synced.*key.text) {
-      platform::WriteIniString(path, key.section, key.key, config.*key.text);
+      write(key.section, key.key, config.*key.text);
     }
   }
+  return written;
 }
 
 }  // namespace velmor

@@ -81,7 +81,7 @@ std::string ConfigFilePath();
 bool ReadConfigFile(S_CONFIG* config);
 // Writes to the settings file the key of every field of config that differs
 // from synced (the values of the last read or write); the others are left
-// as they are in the file.
-void WriteChangedConfigKeys(const S_CONFIG& config, const S_CONFIG& synced);
+// as they are in the file. False when a key could not be written.
+bool WriteChangedConfigKeys(const S_CONFIG& config, const S_CONFIG& synced);
 
 }  // namespace velmor

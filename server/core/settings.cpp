@@ -35,7 +35,9 @@ bool Settings::Load() {
 
 bool Settings::Save() {
   std::lock_guard<std::mutex> lock(lock_);
-  WriteChangedConfigKeys(config_, synced_);
+  // After a failed write the changes stay unsynchronised: the next save
+  // writes them again.
+  if (!WriteChangedConfigKeys(config_, synced_)) return false;
   synced_ = config_;
   return true;
 }

@@ -39,6 +39,8 @@ class Settings {
   bool Load();
   // Writes every field that differs from the values of the last load or
   // save, so keys the program did not change keep what the file says.
+  // False when the file could not be written; the changes are kept for the
+  // next save.
   bool Save();
 
  private:

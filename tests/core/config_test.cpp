@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/paths.h"
+#include "platform/file_system.h"
 #include "platform/ini_store.h"
 #include "test_support.h"
 
@@ -173,6 +174,19 @@ TEST_F(ConfigTest, SaveWritesOnlyChangedKeysSoHandEditsSurvive) {
   ASSERT_NE(before, edited);
   ASSERT_TRUE(settings_.Save());
   EXPECT_EQ(test::ReadFileOrEmpty(ConfigFilePath()), edited);
+}
+
+TEST_F(ConfigTest, AFailedSaveSaysSoAndTheNextSaveWritesTheChange) {
+  ASSERT_TRUE(settings_.Load());
+  const std::string file = ConfigFilePath();
+  ASSERT_TRUE(platform::MovePath(file, file + ".away"));
+  ASSERT_TRUE(platform::CreateFolder(file));  // in the way of every write
+  settings_.Update([](S_CONFIG& config) { config.iPortHttp = 12001; });
+  EXPECT_FALSE(settings_.Save());
+  ASSERT_TRUE(platform::RemoveFolder(file));
+  ASSERT_TRUE(platform::MovePath(file + ".away", file));
+  ASSERT_TRUE(settings_.Save());
+  EXPECT_EQ(Read("Config", "iPortHttp"), "12001");
 }
 
 TEST_F(ConfigTest, LongTextIsCutTo259Characters) {
