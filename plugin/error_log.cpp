@@ -40,16 +40,21 @@ std::string TimingLogFileName(const std::string& media_path, const LocalTime& ti
 }
 
 void ErrorLog::SetFolder(const std::string& folder) {
+  std::lock_guard<std::mutex> hold(lock_);
   folder_ = folder;
   header_due_ = true;
 }
 
-std::string ErrorLog::FileName() const { return folder_ + "TarnwickErrorLog.txt"; }
+std::string ErrorLog::FileName() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return folder_ + "TarnwickErrorLog.txt";
+}
 
 void ErrorLog::WriteDroppedFrame(const LocalTime& time, const std::string& media_path, int count,
                                  const std::string& status) {
+  std::lock_guard<std::mutex> hold(lock_);
   // Binary, so the lines end in exactly CR LF on every system.
-  std::FILE* file = std::fopen(FileName().c_str(), "ab");
+  std::FILE* file = std::fopen((folder_ + "TarnwickErrorLog.txt").c_str(), "ab");
   if (file == nullptr) return;
   std::string text;
   if (header_due_) text = ErrorLogHeaderLine(time, media_path);

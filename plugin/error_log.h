@@ -4,6 +4,7 @@
 // file is opened and closed for every line, so a crash loses nothing.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "local_time.h"
@@ -18,6 +19,8 @@ std::string ErrorLogCountLine(const LocalTime& time, int count, const std::strin
 // the start time, "movie(20261208-211500).txt".
 std::string TimingLogFileName(const std::string& media_path, const LocalTime& time);
 
+// The folder is set on the host's thread and lines are written on the
+// streaming thread: the two take turns.
 class ErrorLog {
  public:
   // The folder text is used as given: the caller ends it with a separator
@@ -31,6 +34,7 @@ class ErrorLog {
                          const std::string& status);
 
  private:
+  mutable std::mutex lock_;
   std::string folder_;
   bool header_due_ = true;
 };

@@ -1,0 +1,206 @@
+// Tarnwick.dll as a host uses it: loaded by name, its exports found by
+// name, with real media decoded by DirectShow (under Wine through its
+// GStreamer bridge).
+#include <windows.h>
+// after windows.h
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+
+namespace {
+
+struct Exports {
+  int (*GetVersion)();
+  void* (*Create)();
+  void* (*CreateNoUnity)();
+  void (*Release)(void*);
+  bool (*Open)(void*, const wchar_t*);
+  bool (*OpenInfoA)(void*, const char*);
+  bool (*OpenInfo)(void*, const wchar_t*);
+  void (*Close)(void*);
+  bool (*OpenDevice)(void*);
+  int (*GetVideoW)(void*);
+  int (*GetVideoH)(void*);
+  float (*GetFps)(void*);
+  int (*GetDurationSec)(void*);
+  int (*GetFramNum)(void*);
+  void (*Play)(void*);
+  void (*SetVolume)(void*, int);
+  int (*GetVolume)(void*);
+  int (*GetState)(void*);
+  long long (*GetValue)(void*, int);
+  bool (*SetAudioDeviceNameA)(void*, const char*);
+  const char* (*GetAudioDeviceNameA)(void*, int);
+  const char* (*GetFilterListNameA)(void*, int);
+  void (*EnableErrorLogA)(void*, const char*);
+};
+
+class TarnwickTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    library_ = LoadLibraryW(L"Tarnwick.dll");
+    ASSERT_NE(library_, nullptr);
+    Find(&x_.GetVersion, "Tarn_GetVersion");
+    Find(&x_.Create, "Tarn_Create");
+    Find(&x_.CreateNoUnity, "Tarn_CreateNoUnity");
+    Find(&x_.Release, "Tarn_Release");
+    Find(&x_.Open, "Tarn_Open");
+    Find(&x_.OpenInfoA, "Tarn_OpenInfoA");
+    Find(&x_.OpenInfo, "Tarn_OpenInfo");
+    Find(&x_.Close, "Tarn_Close");
+    Find(&x_.OpenDevice, "Tarn_OpenDevice");
+    Find(&x_.GetVideoW, "Tarn_GetVideoW");
+    Find(&x_.GetVideoH, "Tarn_GetVideoH");
+    Find(&x_.GetFps, "Tarn_GetFps");
+    Find(&x_.GetDurationSec, "Tarn_GetDurationSec");
+    Find(&x_.GetFramNum, "Tarn_GetFramNum");
+    Find(&x_.Play, "Tarn_Play");
+    Find(&x_.SetVolume, "Tarn_SetVolume");
+    Find(&x_.GetVolume, "Tarn_GetVolume");
+    Find(&x_.GetState, "Tarn_GetState");
+    Find(&x_.GetValue, "Tarn_GetValue");
+    Find(&x_.SetAudioDeviceNameA, "Tarn_SetAudioDeviceNameA");
+    Find(&x_.GetAudioDeviceNameA, "Tarn_GetAudioDeviceNameA");
+    Find(&x_.GetFilterListNameA, "Tarn_GetFilterListNameA");
+    Find(&x_.EnableErrorLogA, "Tarn_EnableErrorLogA");
+  }
+  static void TearDownTestSuite() {
+    FreeLibrary(library_);
+    CoUninitialize();
+  }
+
+  template <typename Function>
+  static void Find(Function* function, const char* name) {
+    // Through a plain function pointer type: FARPROC has no real signature.
+    *function =
+        reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library_, name)));
+    ASSERT_NE(*function, nullptr) << name;
+  }
+
+  void SetUp() override { player_ = x_.CreateNoUnity(); }
+  void TearDown() override {
+    x_.Close(player_);
+    x_.Release(player_);
+  }
+
+  // The generated media beside the test programs' folder.
+  static std::string Media(const char* name) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    folder = folder.substr(0, folder.find_last_of('\\'));
+    folder = folder.substr(0, folder.find_last_of('\\'));
+    return folder + "\\plugin-media\\" + name;
+  }
+  static std::wstring WideMedia(const char* name) {
+    const std::string narrow = Media(name);
+    return std::wstring(narrow.begin(), narrow.end());
+  }
+
+  static inline HMODULE library_ = nullptr;
+  static inline Exports x_ = {};
+  void* player_ = nullptr;
+};
+
+TEST_F(TarnwickTest, InterfaceRulesWithoutMedia) {
+  EXPECT_EQ(x_.GetVersion(), 122);
+  EXPECT_EQ(x_.Create(), nullptr);  // the engine has not loaded the plug-in
+  ASSERT_NE(player_, nullptr);
+  // A null handle: the opens report success, the rest nothing.
+  EXPECT_TRUE(x_.Open(nullptr, L"x.mp4"));
+  EXPECT_TRUE(x_.OpenInfoA(nullptr, "x.mp4"));
+  EXPECT_FALSE(x_.OpenDevice(nullptr));
+  EXPECT_EQ(x_.GetState(nullptr), 0);
+  EXPECT_EQ(x_.GetAudioDeviceNameA(nullptr, -1), nullptr);
+  EXPECT_STREQ(x_.GetAudioDeviceNameA(player_, -1), "(Default)");
+  EXPECT_STREQ(x_.GetAudioDeviceNameA(player_, -2), "(Not Use)");
+  EXPECT_EQ(x_.GetAudioDeviceNameA(player_, 1000), nullptr);
+  EXPECT_FALSE(x_.SetAudioDeviceNameA(player_, "(Default)"));
+  EXPECT_EQ(x_.GetVolume(player_), 100);
+  EXPECT_EQ(x_.GetFps(player_), 0.0f);
+}
+
+TEST_F(TarnwickTest, InfoOpensGiveTheFactsAtOnceAndRefuseWhatHasNoVideo) {
+  ASSERT_TRUE(x_.OpenInfoA(player_, Media("v720.mp4").c_str()));
+  EXPECT_EQ(x_.GetVideoW(player_), 1280);
+  EXPECT_EQ(x_.GetVideoH(player_), 720);
+  EXPECT_FLOAT_EQ(x_.GetFps(player_), 30000.0f / 1001.0f);
+  EXPECT_EQ(x_.GetDurationSec(player_), 3);
+  EXPECT_NEAR(x_.GetFramNum(player_), 90, 1);
+  EXPECT_EQ(x_.GetState(player_), 0);
+  std::string filters;
+  for (int i = 0; x_.GetFilterListNameA(player_, i) != nullptr; ++i) {
+    filters += std::string(x_.GetFilterListNameA(player_, i)) + ";";
+  }
+  EXPECT_NE(filters.find("pBFSample;"), std::string::npos) << filters;
+  EXPECT_NE(filters.find("pVideoRenderer;"), std::string::npos) << filters;
+  EXPECT_EQ(filters.find("pAudioRenderer;"), std::string::npos) << filters;
+  EXPECT_GT(x_.GetValue(player_, 1), 0);          // bits per second
+  EXPECT_GT(x_.GetValue(player_, 10), 20000101);  // the file's date
+
+  ASSERT_TRUE(x_.OpenInfo(player_, WideMedia("v1080.mp4").c_str()));
+  EXPECT_EQ(x_.GetVideoW(player_), 1920);
+  EXPECT_FLOAT_EQ(x_.GetFps(player_), 24.0f);
+
+  for (const char* name : {"audio.mp4", "text.mp4", "missing.mp4"}) {
+    EXPECT_FALSE(x_.OpenInfoA(player_, Media(name).c_str())) << name;
+    EXPECT_EQ(x_.GetVideoW(player_), 0) << name;
+    EXPECT_EQ(x_.GetFilterListNameA(player_, 0), nullptr) << name;
+  }
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(TarnwickTest, PlaybackWithoutTheEngineDropsEveryFrameIntoTheErrorLog) {
+  const std::string folder = Media("");
+  DeleteFileA((folder + "TarnwickErrorLog.txt").c_str());
+  x_.EnableErrorLogA(player_, folder.c_str());
+  ASSERT_TRUE(x_.Open(player_, WideMedia("v720.mp4").c_str()));
+  // Not ready before the device: no facts, no transport.
+  EXPECT_EQ(x_.GetVideoW(player_), 0);
+  x_.Play(player_);
+  EXPECT_EQ(x_.GetState(player_), 0);
+  x_.SetVolume(player_, 55);
+  EXPECT_EQ(x_.GetVolume(player_), 100);  // ignored while not ready
+
+  ASSERT_TRUE(x_.OpenDevice(player_));
+  x_.SetVolume(player_, 150);
+  EXPECT_EQ(x_.GetVolume(player_), 100);
+  x_.SetVolume(player_, 55);
+  EXPECT_EQ(x_.GetVolume(player_), 55);
+  x_.Play(player_);
+  EXPECT_EQ(x_.GetState(player_), 1);
+  const DWORD start = GetTickCount();
+  while (x_.GetState(player_) != 4 && GetTickCount() - start < 30000) Sleep(20);
+  ASSERT_EQ(x_.GetState(player_), 4);
+  EXPECT_EQ(x_.GetState(player_), 4);  // until the next open
+
+  const long long dropped = x_.GetValue(player_, 20);
+  EXPECT_NEAR(dropped, 90, 2);
+  const std::string log = ReadAll(folder + "TarnwickErrorLog.txt");
+  const std::string stamp = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)";
+  std::string expected = stamp + R"( : \[)" +
+                         std::regex_replace(Media("v720.mp4"), std::regex(R"([\\.])"), R"(\$&)") +
+                         "\\]\r\n";
+  for (long long count = 1; count <= dropped; ++count) {
+    char line[32];
+    snprintf(line, sizeof(line), " :   count=%2lld, \r\n", count);
+    expected += stamp + line;
+  }
+  EXPECT_TRUE(std::regex_match(log, std::regex(expected))) << log.substr(0, 300);
+
+  ASSERT_TRUE(x_.OpenInfoA(player_, Media("v720.mp4").c_str()));
+  EXPECT_EQ(x_.GetState(player_), 0);  // a new open clears the end
+  EXPECT_EQ(x_.GetValue(player_, 20), 0);
+}
+
+}  // namespace
