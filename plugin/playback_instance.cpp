@@ -166,6 +166,13 @@ void PlaybackInstance::SetVolume(int level) {
   });
 }
 
+long PlaybackInstance::GraphVolume() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  long volume = 1;
+  if (graph_ && graph_->audio() != nullptr) graph_->audio()->get_Volume(&volume);
+  return volume;
+}
+
 int PlaybackInstance::GetState() {
   std::unique_lock<std::recursive_mutex> hold(lock_, std::try_to_lock);
   if (!hold.owns_lock()) return kLockBusy;

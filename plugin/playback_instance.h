@@ -48,6 +48,9 @@ class PlaybackInstance : public SampleSink {
   void Pause();
   void SetVolume(int level);
   int volume() const { return volume_; }
+  // What the graph's audio control holds, in hundredths of a decibel (1
+  // when there is none).
+  long GraphVolume();
   void set_mute(bool mute) { mute_ = mute; }
   bool mute() const { return mute_ != 0; }
   int GetState();

@@ -12,7 +12,12 @@
 #include <regex>
 #include <string>
 
+#include "plugin_media.h"
+
 namespace {
+
+using tarnwick::test::Media;
+using tarnwick::test::WideMedia;
 
 struct Exports {
   int (*GetVersion)();
@@ -87,20 +92,6 @@ class TarnwickTest : public testing::Test {
   void TearDown() override {
     x_.Close(player_);
     x_.Release(player_);
-  }
-
-  // The generated media beside the test programs' folder.
-  static std::string Media(const char* name) {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    folder = folder.substr(0, folder.find_last_of('\\'));
-    folder = folder.substr(0, folder.find_last_of('\\'));
-    return folder + "\\plugin-media\\" + name;
-  }
-  static std::wstring WideMedia(const char* name) {
-    const std::string narrow = Media(name);
-    return std::wstring(narrow.begin(), narrow.end());
   }
 
   static inline HMODULE library_ = nullptr;
