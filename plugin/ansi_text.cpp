@@ -29,11 +29,14 @@ std::wstring FromAnsi(const char* text, size_t max_units) {
   return std::wstring(buffer.data(), written > 0 ? static_cast<size_t>(written) : 0);
 }
 
-void CopyText(char* target, size_t size, const std::string& text) {
-  if (size == 0) return;
-  const size_t length = text.size() < size - 1 ? text.size() : size - 1;
-  text.copy(target, length);
-  target[length] = '\0';
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size,
+                      nullptr, nullptr);
+  return utf8;
 }
 
 }  // namespace tarnwick

@@ -10,7 +10,6 @@ namespace tarnwick {
 std::string ToAnsi(const wchar_t* text, size_t max_bytes);
 // At most max_units - 1 UTF-16 units.
 std::wstring FromAnsi(const char* text, size_t max_units);
-// Copies into a fixed buffer, cut to fit.
-void CopyText(char* target, size_t size, const std::string& text);
+std::string ToUtf8(const std::wstring& text);
 
 }  // namespace tarnwick

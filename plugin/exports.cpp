@@ -154,8 +154,9 @@ TARN_EXPORT long long Tarn_GetValue(void* handle, int key) {
   return handle != nullptr ? Player(handle)->Value(key) : 0;
 }
 
-// The timing log comes with the frame output.
-TARN_EXPORT void Tarn_LogStart(void*) {}
+TARN_EXPORT void Tarn_LogStart(void* handle) {
+  if (handle != nullptr) Player(handle)->StartTimingLog();
+}
 
 TARN_EXPORT void Tarn_GetFrameBuff() {}
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "ansi_text.h"
+
 namespace tarnwick {
 
 FrameRenderer::FrameRenderer(EngineInterfaces* engine) {
@@ -66,6 +68,10 @@ bool FrameRenderer::Update() { return false; }
 
 void FrameRenderer::SetFilterMode(int mode) {
   if (mode >= 0 && mode <= 3) filter_mode_ = mode;
+}
+
+bool FrameRenderer::StartTimingLog(const std::string& file_name) {
+  return timing_log_.Open(ToUtf8(FromAnsi(file_name.c_str(), 261)));
 }
 
 std::string FrameRenderer::status_text() const {

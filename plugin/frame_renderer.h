@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/clogmem.h"
 #include "unity_interfaces.h"
 
 namespace tarnwick {
@@ -37,6 +38,8 @@ class FrameRenderer {
   // Consumer: true when a new frame was copied into the target texture.
   bool Update();
   void SetFilterMode(int mode);
+  // Starts the timing log in the file (ANSI name), closing any earlier one.
+  bool StartTimingLog(const std::string& file_name);
   void set_target_texture(ID3D11Texture2D* texture) { target_texture_ = texture; }
 
   // The last error message, for the error log.
@@ -62,6 +65,7 @@ class FrameRenderer {
   int updates_per_second_ = 0;
   mutable std::mutex lock_;
   std::string status_text_;
+  velmor::CLOGMEM timing_log_;
 };
 
 }  // namespace tarnwick

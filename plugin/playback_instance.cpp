@@ -226,6 +226,11 @@ int64_t PlaybackInstance::Value(int key) {
   }
 }
 
+void PlaybackInstance::StartTimingLog() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  renderer_.StartTimingLog(TimingLogFileName(media_path_, LocalTimeNow()));
+}
+
 bool PlaybackInstance::SetAudioDevice(const std::string& name) {
   if (!devices_.Contains(name)) return false;
   std::lock_guard<std::recursive_mutex> hold(lock_);

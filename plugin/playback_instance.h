@@ -57,6 +57,8 @@ class PlaybackInstance : public SampleSink {
   int CurrentTimeSeconds();
   void SetCurrentTimeSeconds(int seconds);
   int64_t Value(int key);
+  // The renderer's timing log, named after the open file and the time.
+  void StartTimingLog();
   bool SetAudioDevice(const std::string& name);
   const char* AudioDeviceName(int index) const;
   const char* FilterName(int index);

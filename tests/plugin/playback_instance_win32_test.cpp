@@ -87,7 +87,8 @@ TEST(PlaybackInstanceWin32, RealFramesVolumeAndTheMuteFadeOnRealBuffers) {
     EXPECT_EQ(player.Value(20), static_cast<int64_t>(player.video_sizes.size()));
 
     ASSERT_GE(player.muted_from, 24000);
-    ASSERT_GE(player.unmuted_from, 72000) << player.in.size() / 2 << " frames, muted at " << player.muted_from;
+    ASSERT_GE(player.unmuted_from, 72000)
+        << player.in.size() / 2 << " frames, muted at " << player.muted_from;
     ASSERT_GT(player.in.size() / 2, static_cast<size_t>(player.unmuted_from + 4800));
     const int64_t frames = static_cast<int64_t>(player.in.size() / 2);
     int64_t silent_from = -1;

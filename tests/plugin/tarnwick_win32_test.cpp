@@ -43,6 +43,7 @@ struct Exports {
   const char* (*GetAudioDeviceNameA)(void*, int);
   const char* (*GetFilterListNameA)(void*, int);
   void (*EnableErrorLogA)(void*, const char*);
+  void (*LogStart)(void*);
 };
 
 class TarnwickTest : public testing::Test {
@@ -74,6 +75,7 @@ class TarnwickTest : public testing::Test {
     Find(&x_.GetAudioDeviceNameA, "Tarn_GetAudioDeviceNameA");
     Find(&x_.GetFilterListNameA, "Tarn_GetFilterListNameA");
     Find(&x_.EnableErrorLogA, "Tarn_EnableErrorLogA");
+    Find(&x_.LogStart, "Tarn_LogStart");
   }
   static void TearDownTestSuite() {
     FreeLibrary(library_);
@@ -134,6 +136,18 @@ TEST_F(TarnwickTest, InfoOpensGiveTheFactsAtOnceAndRefuseWhatHasNoVideo) {
   EXPECT_EQ(filters.find("pAudioRenderer;"), std::string::npos) << filters;
   EXPECT_GT(x_.GetValue(player_, 1), 0);          // bits per second
   EXPECT_GT(x_.GetValue(player_, 10), 20000101);  // the file's date
+
+  // The timing log is named after the file and the time it started.
+  WIN32_FIND_DATAA found;
+  const std::string pattern = Media("v720(*).txt");
+  for (HANDLE old; (old = FindFirstFileA(pattern.c_str(), &found)) != INVALID_HANDLE_VALUE;) {
+    FindClose(old);
+    ASSERT_TRUE(DeleteFileA(Media(found.cFileName).c_str()));
+  }
+  x_.LogStart(player_);
+  HANDLE log = FindFirstFileA(pattern.c_str(), &found);
+  ASSERT_NE(log, INVALID_HANDLE_VALUE);
+  FindClose(log);
 
   ASSERT_TRUE(x_.OpenInfo(player_, WideMedia("v1080.mp4").c_str()));
   EXPECT_EQ(x_.GetVideoW(player_), 1920);
