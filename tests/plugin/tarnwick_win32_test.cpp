@@ -3,6 +3,7 @@
 // GStreamer bridge).
 #include <windows.h>
 // after windows.h
+#include <d3d11.h>
 #include <objbase.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,27 @@ namespace {
 
 using tarnwick::test::Media;
 using tarnwick::test::WideMedia;
+
+// The engine's interface registry as an engine hands it to the plug-in: it
+// knows only the Direct3D 11 interface, whose device is made here.
+struct EngineId {
+  unsigned long long high, low;
+};
+ID3D11Device* g_device = nullptr;
+ID3D11Device* __stdcall EngineDevice() { return g_device; }
+struct {
+  ID3D11Device*(__stdcall* GetDevice)();
+} g_graphics = {EngineDevice};
+int g_interface_asks = 0;
+void* __stdcall GetInterface(EngineId id) {
+  ++g_interface_asks;
+  const bool d3d11 = id.high == 0xAAB37EF87A87D748ULL && id.low == 0xBF76967F07EFB177ULL;
+  return d3d11 ? &g_graphics : nullptr;
+}
+struct {
+  void*(__stdcall* GetInterface)(EngineId);
+  void* others[3];
+} g_registry = {GetInterface, {}};
 
 struct Exports {
   int (*GetVersion)();
@@ -44,6 +66,10 @@ struct Exports {
   const char* (*GetFilterListNameA)(void*, int);
   void (*EnableErrorLogA)(void*, const char*);
   void (*LogStart)(void*);
+  void(__stdcall* PluginLoad)(void*);
+  void(__stdcall* PluginUnload)();
+  void(__stdcall* (*__stdcall RenderEventFunc)())(int);
+  bool (*Update)(void*);
 };
 
 class TarnwickTest : public testing::Test {
@@ -76,6 +102,10 @@ class TarnwickTest : public testing::Test {
     Find(&x_.GetFilterListNameA, "Tarn_GetFilterListNameA");
     Find(&x_.EnableErrorLogA, "Tarn_EnableErrorLogA");
     Find(&x_.LogStart, "Tarn_LogStart");
+    Find(&x_.PluginLoad, "UnityPluginLoad");
+    Find(&x_.PluginUnload, "UnityPluginUnload");
+    Find(&x_.RenderEventFunc, "GetRenderEventFunc");
+    Find(&x_.Update, "Tarn_Update");
   }
   static void TearDownTestSuite() {
     FreeLibrary(library_);
@@ -101,7 +131,7 @@ class TarnwickTest : public testing::Test {
   void* player_ = nullptr;
 };
 
-TEST_F(TarnwickTest, InterfaceRulesWithoutMedia) {
+TEST_F(TarnwickTest, InterfaceRulesAndTheEnginesPlayer) {
   EXPECT_EQ(x_.GetVersion(), 122);
   EXPECT_EQ(x_.Create(), nullptr);  // the engine has not loaded the plug-in
   ASSERT_NE(player_, nullptr);
@@ -117,6 +147,21 @@ TEST_F(TarnwickTest, InterfaceRulesWithoutMedia) {
   EXPECT_FALSE(x_.SetAudioDeviceNameA(player_, "(Default)"));
   EXPECT_EQ(x_.GetVolume(player_), 100);
   EXPECT_EQ(x_.GetFps(player_), 0.0f);
+
+  // Once the engine has loaded the plug-in, its player gets its device.
+  ASSERT_TRUE(SUCCEEDED(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_WARP, nullptr, 0, nullptr, 0,
+                                          D3D11_SDK_VERSION, &g_device, nullptr, nullptr)));
+  x_.PluginLoad(&g_registry);
+  void* engine_player = x_.Create();
+  ASSERT_NE(engine_player, nullptr);
+  EXPECT_EQ(g_interface_asks, 1);
+  // The render event updates the engine's player: nothing to show yet.
+  x_.RenderEventFunc()(7);
+  EXPECT_FALSE(x_.Update(engine_player));
+  x_.Release(engine_player);
+  x_.RenderEventFunc()(7);  // no player registered any more
+  x_.PluginUnload();
+  g_device->Release();
 }
 
 TEST_F(TarnwickTest, InfoOpensGiveTheFactsAtOnceAndRefuseWhatHasNoVideo) {
