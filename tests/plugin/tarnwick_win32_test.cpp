@@ -198,6 +198,20 @@ TEST_F(TarnwickTest, InfoOpensGiveTheFactsAtOnceAndRefuseWhatHasNoVideo) {
   EXPECT_EQ(x_.GetVideoW(player_), 1920);
   EXPECT_FLOAT_EQ(x_.GetFps(player_), 24.0f);
 
+  // A playback open through the first listed audio device, when there is
+  // one. (A window open needs an Enhanced Video Renderer that takes YUY2,
+  // which Wine's does not.)
+  const char* device = x_.GetAudioDeviceNameA(player_, 0);
+  if (device != nullptr) {
+    EXPECT_TRUE(x_.SetAudioDeviceNameA(player_, device)) << device;
+    EXPECT_TRUE(x_.Open(player_, WideMedia("v720.mp4").c_str())) << device;
+    std::string names;
+    for (int i = 0; x_.GetFilterListNameA(player_, i) != nullptr; ++i) {
+      names += std::string(x_.GetFilterListNameA(player_, i)) + ";";
+    }
+    EXPECT_NE(names.find("pAudioRenderer;"), std::string::npos) << names;
+  }
+
   for (const char* name : {"audio.mp4", "text.mp4", "missing.mp4"}) {
     EXPECT_FALSE(x_.OpenInfoA(player_, Media(name).c_str())) << name;
     EXPECT_EQ(x_.GetVideoW(player_), 0) << name;
