@@ -131,6 +131,55 @@ class TarnwickTest : public testing::Test {
   void* player_ = nullptr;
 };
 
+TEST_F(TarnwickTest, EveryExportUnderItsPlainName) {
+  for (const char* name : {"UnityPluginLoad",
+                           "UnityPluginUnload",
+                           "GetRenderEventFunc",
+                           "Tarn_GetVersion",
+                           "Tarn_Create",
+                           "Tarn_CreateNoUnity",
+                           "Tarn_Release",
+                           "Tarn_Open",
+                           "Tarn_OpenA",
+                           "Tarn_OpenInfo",
+                           "Tarn_OpenInfoA",
+                           "Tarn_Close",
+                           "Tarn_OpenDevice",
+                           "Tarn_CloseDevice",
+                           "Tarn_GetVideoW",
+                           "Tarn_GetVideoH",
+                           "Tarn_GetAspectW",
+                           "Tarn_GetAspectH",
+                           "Tarn_GetFps",
+                           "Tarn_GetDurationSec",
+                           "Tarn_GetFramNum",
+                           "Tarn_Play",
+                           "Tarn_Stop",
+                           "Tarn_Pause",
+                           "Tarn_SetVolume",
+                           "Tarn_GetVolume",
+                           "Tarn_SetMute",
+                           "Tarn_IsMute",
+                           "Tarn_GetState",
+                           "Tarn_GetCurrentTimeSec",
+                           "Tarn_SetCurrentTimeSec",
+                           "Tarn_GetValue",
+                           "Tarn_LogStart",
+                           "Tarn_GetFrameBuff",
+                           "Tarn_GetTexturePtr",
+                           "Tarn_SetTexturePtr",
+                           "Tarn_Update",
+                           "Tarn_SetFilterMode",
+                           "Tarn_SetAudioDeviceName",
+                           "Tarn_SetAudioDeviceNameA",
+                           "Tarn_GetAudioDeviceNameA",
+                           "Tarn_GetFilterListNameA",
+                           "Tarn_EnableErrorLog",
+                           "Tarn_EnableErrorLogA"}) {
+    EXPECT_NE(GetProcAddress(library_, name), nullptr) << name;
+  }
+}
+
 TEST_F(TarnwickTest, InterfaceRulesAndTheEnginesPlayer) {
   EXPECT_EQ(x_.GetVersion(), 122);
   EXPECT_EQ(x_.Create(), nullptr);  // the engine has not loaded the plug-in
