@@ -266,7 +266,7 @@ void PlaybackInstance::OnVideoSample(IMediaSample* sample) {
   sample->GetTime(&start, &end);
   int64_t duration = end - start;
   if (duration <= 1) duration = time_per_frame_;
-  if (renderer_.DeliverFrame(data, sample->GetActualDataLength(), duration)) return;
+  if (renderer_.DeliverFrame(data, sample->GetActualDataLength(), duration, sample)) return;
   const int count = ++dropped_frames_;
   error_log_.WriteDroppedFrame(LocalTimeNow(), media_path_, count, renderer_.status_text());
 }
