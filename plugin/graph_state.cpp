@@ -72,6 +72,26 @@ bool FindDisplayAspect(IBaseFilter* filter, int* width, int* height) {
   return found;
 }
 
+bool OffersUnconnectedAudio(IPin* pin) {
+  PIN_DIRECTION direction;
+  IPin* peer = nullptr;
+  if (FAILED(pin->QueryDirection(&direction)) || direction != PINDIR_OUTPUT) return false;
+  if (SUCCEEDED(pin->ConnectedTo(&peer))) {
+    peer->Release();
+    return false;
+  }
+  IEnumMediaTypes* types = nullptr;
+  if (FAILED(pin->EnumMediaTypes(&types))) return false;
+  bool audio = false;
+  AM_MEDIA_TYPE* type = nullptr;
+  while (!audio && types->Next(1, &type, nullptr) == S_OK) {
+    audio = type->majortype == MEDIATYPE_Audio;
+    FreeMediaType(type);
+  }
+  types->Release();
+  return audio;
+}
+
 AM_MEDIA_TYPE VideoGrabberType() {
   AM_MEDIA_TYPE type = {};
   type.majortype = MEDIATYPE_Video;
@@ -147,7 +167,32 @@ bool GraphState::AddVideoRenderer(HWND window) {
   return SUCCEEDED(graph_->AddFilter(video_renderer_, L"pVideoRenderer"));
 }
 
+// Whether some filter of the graph offers a sound stream that nothing takes
+// yet: after the video is rendered, a file with sound has one.
+bool GraphState::HasUnconnectedAudioOutput() {
+  IEnumFilters* all = nullptr;
+  if (FAILED(graph_->EnumFilters(&all))) return false;
+  bool found = false;
+  IBaseFilter* filter = nullptr;
+  while (!found && all->Next(1, &filter, nullptr) == S_OK) {
+    IEnumPins* pins = nullptr;
+    if (SUCCEEDED(filter->EnumPins(&pins))) {
+      IPin* pin = nullptr;
+      while (!found && pins->Next(1, &pin, nullptr) == S_OK) {
+        found = OffersUnconnectedAudio(pin);
+        pin->Release();
+      }
+      pins->Release();
+    }
+    filter->Release();
+  }
+  all->Release();
+  return found;
+}
+
 bool GraphState::AddAudioChain(const GraphRequest& request) {
+  // A video without sound plays silently.
+  if (!HasUnconnectedAudioOutput()) return true;
   if (request.audio_device.empty() || request.audio_device == "(Default)") {
     if (FAILED(CoCreateInstance(CLSID_DSoundRender, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                 reinterpret_cast<void**>(&audio_renderer_)))) {

@@ -62,6 +62,7 @@ class GraphState {
   bool MakeGrabber(IBaseFilter** filter, ISampleGrabber** grabber, mySampleGrabber* callback,
                    const AM_MEDIA_TYPE& type, const wchar_t* name);
   bool AddVideoRenderer(HWND window);
+  bool HasUnconnectedAudioOutput();
   bool AddAudioChain(const GraphRequest& request);
   bool ListFilters(FilterList* filters);
   bool ReadVideoFacts();

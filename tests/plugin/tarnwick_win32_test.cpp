@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <string>
 
+#include "engine_host.h"
 #include "plugin_media.h"
 
 namespace {
@@ -70,6 +72,7 @@ struct Exports {
   void(__stdcall* PluginUnload)();
   void(__stdcall* (*__stdcall RenderEventFunc)())(int);
   bool (*Update)(void*);
+  void (*SetTexturePtr)(void*, void*);
 };
 
 class TarnwickTest : public testing::Test {
@@ -106,6 +109,7 @@ class TarnwickTest : public testing::Test {
     Find(&x_.PluginUnload, "UnityPluginUnload");
     Find(&x_.RenderEventFunc, "GetRenderEventFunc");
     Find(&x_.Update, "Tarn_Update");
+    Find(&x_.SetTexturePtr, "Tarn_SetTexturePtr");
   }
   static void TearDownTestSuite() {
     FreeLibrary(library_);
@@ -261,6 +265,7 @@ TEST_F(TarnwickTest, InfoOpensGiveTheFactsAtOnceAndRefuseWhatHasNoVideo) {
     EXPECT_NE(names.find("pAudioRenderer;"), std::string::npos) << names;
   }
 
+  EXPECT_TRUE(x_.Open(player_, WideMedia("still.mp4").c_str())) << "video without sound";
   for (const char* name : {"audio.mp4", "text.mp4", "missing.mp4"}) {
     EXPECT_FALSE(x_.OpenInfoA(player_, Media(name).c_str())) << name;
     EXPECT_EQ(x_.GetVideoW(player_), 0) << name;
@@ -317,3 +322,77 @@ TEST_F(TarnwickTest, PlaybackWithoutTheEngineDropsEveryFrameIntoTheErrorLog) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs the engine's render loop: the render event every period_ms, for
+// duration_ms.
+void RenderLoop(void(__stdcall* render)(int), DWORD period_ms, DWORD duration_ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < duration_ms) {
+    render(0);
+    Sleep(period_ms);
+  }
+}
+
+double Psnr(const std::vector<uint8_t>& picture, const std::string& reference, int width,
+            int height) {
+  double squares = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        // The texture holds the picture bottom row first.
+        const double ours = picture[((height - 1 - y) * width + x) * 4 + c];
+        const double theirs = static_cast<uint8_t>(reference[(y * width + x) * 4 + c]);
+        squares += (ours - theirs) * (ours - theirs);
+      }
+    }
+  }
+  const double mean = squares / (width * height * 3.0);
+  return mean == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mean);
+}
+
+}  // namespace
+
+TEST_F(TarnwickTest, TheEnginesRenderLoopPresentsTheVideo) {
+  tarnwick::test::EngineHost host(1280, 720);
+  ASSERT_TRUE(host.ok());
+  x_.PluginLoad(host.registry());
+  void* player = x_.Create();
+  ASSERT_NE(player, nullptr);
+  ASSERT_TRUE(x_.Open(player, WideMedia("still.mp4").c_str()));
+  ASSERT_TRUE(x_.OpenDevice(player));
+  // The engine makes its texture once it knows the video's size.
+  x_.SetTexturePtr(player, host.target());
+  x_.Play(player);
+  auto render = x_.RenderEventFunc();
+
+  // The loop at up to 60 updates a second: frames are handed over and
+  // shown (how many a second depends on the machine: printed, not judged).
+  RenderLoop(render, 16, 2500);
+  std::printf("frames handed over per second %lld, updates per second %lld, skipped %lld\n",
+              x_.GetValue(player, 110), x_.GetValue(player, 111), x_.GetValue(player, 101));
+  EXPECT_GT(x_.GetValue(player, 110), 0);
+  EXPECT_GT(x_.GetValue(player, 111), 0);
+  EXPECT_EQ(x_.GetValue(player, 20), 0);  // nothing refused
+  const long long skipped_at_60 = x_.GetValue(player, 101);
+  const std::vector<uint8_t> picture = host.Read();
+  const std::string reference = ReadAll(Media("still.bgra"));
+  ASSERT_EQ(reference.size(), 1280u * 720u * 4u);
+  EXPECT_GT(Psnr(picture, reference, 1280, 720), 35.0);
+
+  // At 10 updates a second the frames in between are skipped, not queued.
+  RenderLoop(render, 100, 1500);
+  const long long skipped_at_10 = x_.GetValue(player, 101);
+  EXPECT_GT(skipped_at_10 - skipped_at_60, 10);
+
+  // Without a target nothing is shown and every frame is skipped.
+  x_.SetTexturePtr(player, nullptr);
+  EXPECT_FALSE(x_.Update(player));
+  RenderLoop(render, 16, 500);
+  EXPECT_GT(x_.GetValue(player, 101) - skipped_at_10, 10);
+  EXPECT_FALSE(x_.Update(player));
+
+  x_.Close(player);
+  x_.Release(player);
+}
