@@ -1,6 +1,7 @@
 // Pivra: captures the PC mouse for the mouse remote. While capture is on,
 // the mouse no longer moves the PC's pointer; its movement, wheel and
-// buttons are counted instead and read snapshot by snapshot.
+// buttons are counted instead and read snapshot by snapshot. A key grab
+// beside it takes the remote's keys.
 //
 // Every call accepts a null handle and then does nothing (or returns 0).
 #pragma once
@@ -31,6 +32,29 @@ void Pivra_Get(void* handle);
 int Pivra_GetState(void* handle, int index);
 // Gives the mouse back and frees the handle.
 void Pivra_Release(void* handle);
+
+// The keys A, B, C, X, Y and Z for the remote: while grabbed, their presses
+// and releases go to a callback instead of the program with the keyboard
+// focus. Other keys are passed on, except while one of the six is held.
+
+// What the callback is told.
+enum {
+  PIVRA_KEY_DOWN = 0,         // pressed (again, when held: auto-repeat)
+  PIVRA_KEY_UP = 1,           // released
+  PIVRA_KEY_SYSTEM_DOWN = 2,  // pressed with Alt held
+  PIVRA_KEY_SYSTEM_UP = 3,    // released with Alt held
+};
+// virtual_key: the Windows virtual-key code, for a letter its capital
+// ('A'). Called on a thread of the library's own, one call at a time.
+typedef void (*PivraKeyCallback)(void* context, int virtual_key, int message);
+
+// Grabs the keys and reports them to callback with context until
+// PivraKeys_Release. Null when they cannot be grabbed here (no display) or
+// callback is null. A key another program grabbed first stays with it.
+void* PivraKeys_Grab(PivraKeyCallback callback, void* context);
+// Gives the keys back and frees the grab (null: nothing); once it returns
+// the callback is not called any more.
+void PivraKeys_Release(void* grab);
 
 #ifdef __cplusplus
 }

@@ -8,11 +8,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "focused_window.h"
 #include "mouse_remote_support.h"
 #include "pivra/pivra.h"
 #include "platform/child_process.h"
@@ -35,6 +37,39 @@ bool Eventually(const std::function<bool()>& condition) {
   }
   return true;
 }
+
+// What a key grab reported: "A down", "B system up" ...
+class KeyLog {
+ public:
+  static void Note(void* log, int virtual_key, int message) {
+    static const char* const kMessages[] = {"down", "up", "system down", "system up"};
+    auto* self = static_cast<KeyLog*>(log);
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    const bool known = message >= 0 && message < 4;
+    self->entries_.push_back(std::string(1, static_cast<char>(virtual_key)) + " " +
+                             (known ? kMessages[message] : "?"));
+  }
+  // Waits until the last entry is last; all entries then.
+  std::vector<std::string> EntriesUntil(const std::string& last) {
+    Eventually([&] {
+      std::lock_guard<std::mutex> lock(mutex_);
+      return !entries_.empty() && entries_.back() == last;
+    });
+    return Entries();
+  }
+  std::vector<std::string> Entries() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return entries_;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.clear();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> entries_;
+};
 
 class PivraX11Test : public testing::Test {
  protected:
@@ -178,9 +213,51 @@ TEST_F(PivraX11Test, SurvivesTheXServerEndingWhileCapturing) {
   handle_ = nullptr;
 }
 
+TEST_F(PivraX11Test, GrabsTheSixKeysFromTheFocusedWindowUntilReleased) {
+  velmor::test::FocusedWindow focused;
+  KeyLog log;
+  void* grab = PivraKeys_Grab(&KeyLog::Note, &log);
+  ASSERT_NE(grab, nullptr);
+
+  const struct {
+    std::vector<std::string> xdotool;
+    std::vector<std::string> reported;
+  } kSteps[] = {
+      {{"key", "a"}, {"A down", "A up"}},
+      {{"key", "q", "b", "c", "x", "y", "z"},
+       {"B down", "B up", "C down", "C up", "X down", "X up", "Y down", "Y up", "Z down", "Z up"}},
+      {{"keydown", "alt", "key", "b", "keyup", "alt"}, {"B system down", "B system up"}},
+      {{"keydown", "z", "keyup", "z"}, {"Z down", "Z up"}},
+  };
+  for (const auto& step : kSteps) {
+    SCOPED_TRACE(step.xdotool[1]);
+    log.Clear();
+    Xdotool(step.xdotool);
+    EXPECT_EQ(log.EntriesUntil(step.reported.back()), step.reported);
+  }
+  // A key held past the auto-repeat delay repeats its press, never a release.
+  log.Clear();
+  Xdotool({"keydown", "y", "sleep", "1", "keyup", "y"});
+  std::vector<std::string> held = log.EntriesUntil("Y up");
+  ASSERT_GE(held.size(), 2u);
+  held.pop_back();
+  for (const std::string& entry : held) EXPECT_EQ(entry, "Y down");
+
+  // The window got the other keys only.
+  Xdotool({"key", "w"});
+  EXPECT_EQ(focused.LettersUntil('w'), "qw");
+
+  PivraKeys_Release(grab);
+  log.Clear();
+  Xdotool({"key", "a", "x", "w"});
+  EXPECT_EQ(focused.LettersUntil('w'), "axw");
+  EXPECT_TRUE(log.Entries().empty());
+}
+
 // The server's mouse remote with this build's own capture library.
 TEST_F(PivraX11Test, ProductRemoteSendsTheCapturedMouse) {
   Xdotool({"mousemove", "100", "100"});
+  velmor::test::FocusedWindow focused;
   velmor::test::DatagramReceiver player;
   velmor::test::FakeRemoteWindow window;
   velmor::MouseRemote remote;
@@ -198,9 +275,20 @@ TEST_F(PivraX11Test, ProductRemoteSendsTheCapturedMouse) {
   EXPECT_EQ(PointerLocation(), "x:100 y:100");
   Xdotool({"mouseup", "1"});
 
+  // The keys: held A reads 1, released 0, and the focused window gets
+  // nothing of it.
+  Xdotool({"keydown", "a"});
+  EXPECT_TRUE(Eventually([&] { return velmor::test::MouseFields(player.Next())["opa"] == 1; }));
+  Xdotool({"keyup", "a"});
+  EXPECT_TRUE(Eventually([&] { return velmor::test::MouseFields(player.Next())["opa"] == 0; }));
+  Xdotool({"key", "q"});
+  EXPECT_EQ(focused.LettersUntil('q'), "q");
+
   remote.StopMouseRemote();
   Xdotool({"mousemove_relative", "10", "0"});
   EXPECT_EQ(PointerLocation(), "x:110 y:100");
+  Xdotool({"key", "a", "q"});
+  EXPECT_EQ(focused.LettersUntil('q'), "aq");
 }
 
 TEST(PivraTest, NullHandleAndMissingDisplay) {
@@ -209,9 +297,11 @@ TEST(PivraTest, NullHandleAndMissingDisplay) {
   for (int index = -1; index <= 6; ++index) EXPECT_EQ(Pivra_GetState(nullptr, index), 0);
   Pivra_Stop(nullptr);
   Pivra_Release(nullptr);
+  PivraKeys_Release(nullptr);
 
   velmor::test::ScopedEnvironment no_display("DISPLAY", "");
   EXPECT_EQ(Pivra_Create(), nullptr);
+  EXPECT_EQ(PivraKeys_Grab(&KeyLog::Note, nullptr), nullptr);
 }
 
 }  // namespace
