@@ -25,7 +25,11 @@ void ClearKeyTable() {
 
 bool NoteHookedKey(uint32_t virtual_key, HookedKeyMessage message) {
   if (message == HookedKeyMessage::kKeyDown) SetKeyDown(virtual_key, true);
-  if (message == HookedKeyMessage::kKeyUp) SetKeyDown(virtual_key, false);
+  // A key let go while Alt is held is up all the same: otherwise it would
+  // read as held until it is pressed again.
+  if (message == HookedKeyMessage::kKeyUp || message == HookedKeyMessage::kSystemKeyUp) {
+    SetKeyDown(virtual_key, false);
+  }
   for (const uint32_t key : kRemoteKeys) {
     if (key == virtual_key) return true;
   }

@@ -17,9 +17,10 @@ void ClearKeyTable();
 // What a keyboard hook saw.
 enum class HookedKeyMessage { kKeyDown, kKeyUp, kSystemKeyDown, kSystemKeyUp };
 
-// Notes one hooked key message in the table (system messages, with Alt
-// held, leave it alone); true when the hook must swallow the message (the
-// keys the remote reports), false when it passes it on.
+// Notes one hooked key message in the table (a key pressed with Alt held
+// is not noted, but a key let go with Alt held is up); true when the hook
+// must swallow the message (the keys the remote reports), false when it
+// passes it on.
 bool NoteHookedKey(uint32_t virtual_key, HookedKeyMessage message);
 
 }  // namespace velmor

@@ -191,7 +191,8 @@ TEST(KeyTableTest, HookedKeysFillTheTableAndTheSixKeysAreSwallowed) {
   };
   const Step steps[] = {
       {'A', HookedKeyMessage::kKeyDown, true, true},
-      {'A', HookedKeyMessage::kSystemKeyUp, true, true},
+      {'A', HookedKeyMessage::kSystemKeyUp, true, false},  // let go with Alt held: up
+      {'A', HookedKeyMessage::kKeyDown, true, true},
       {'A', HookedKeyMessage::kKeyUp, true, false},
       {'X', HookedKeyMessage::kSystemKeyDown, true, false},
       {'Q', HookedKeyMessage::kKeyDown, false, true},
