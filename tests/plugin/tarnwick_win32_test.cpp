@@ -364,6 +364,14 @@ TEST_F(TarnwickTest, TheEnginesRenderLoopPresentsTheVideo) {
   ASSERT_TRUE(x_.OpenDevice(player));
   // The engine makes its texture once it knows the video's size.
   x_.SetTexturePtr(player, host.target());
+  const std::string timing_pattern = Media("still(*).txt");
+  WIN32_FIND_DATAA found;
+  for (HANDLE old;
+       (old = FindFirstFileA(timing_pattern.c_str(), &found)) != INVALID_HANDLE_VALUE;) {
+    FindClose(old);
+    ASSERT_TRUE(DeleteFileA(Media(found.cFileName).c_str()));
+  }
+  x_.LogStart(player);
   x_.Play(player);
   auto render = x_.RenderEventFunc();
 
@@ -394,5 +402,37 @@ TEST_F(TarnwickTest, TheEnginesRenderLoopPresentsTheVideo) {
   EXPECT_FALSE(x_.Update(player));
 
   x_.Close(player);
-  x_.Release(player);
+  x_.Release(player);  // closes the timing log
+
+  // The timing log: which exchange, then producer and consumer lines.
+  HANDLE timing = FindFirstFileA(timing_pattern.c_str(), &found);
+  ASSERT_NE(timing, INVALID_HANDLE_VALUE);
+  FindClose(timing);
+  const std::string lines = ReadAll(Media(found.cFileName));
+  const std::string number = R"( *-?\d+)";
+  const std::regex producer(std::string(33, ' ') + number + "ms\\(" + number +
+                            "\\) : frame_time = " + number + "ms,  pt=" + number + "-" + number +
+                            "\\(" + number + "\\),  mt=" + number + "-" + number + "\\(" + number +
+                            "\\)");
+  const std::regex consumer(number + "ms\\(" + number + "\\) : llPresentTime = " + number +
+                            "ms, now = " + number + "ms [o.]");
+  size_t producers = 0;
+  size_t consumers = 0;
+  size_t at = lines.find("\r\n");
+  EXPECT_TRUE(lines.rfind("exchange: ", 0) == 0) << lines.substr(0, 80);
+  for (size_t start = at + 2; (at = lines.find("\r\n", start)) != std::string::npos;
+       start = at + 2) {
+    const std::string line = lines.substr(start, at - start);
+    if (std::regex_match(line, producer)) {
+      ++producers;
+    } else if (std::regex_match(line, consumer)) {
+      ++consumers;
+    } else {
+      ADD_FAILURE() << "not a timing line: [" << line << "]";
+      break;
+    }
+  }
+  EXPECT_GT(producers, 30u);
+  EXPECT_GT(consumers, 30u);
+  EXPECT_EQ(lines.substr(lines.size() - 2), "\r\n");
 }
