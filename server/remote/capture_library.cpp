@@ -1,7 +1,7 @@
 // This build's capture library and keyboard hook. Where the build has the
-// capture library (Linux for now), the remote takes the mouse through it;
-// without one the mouse remote never starts and CM_GET_MOUSE_ENABLE
-// answers 2. No keyboard hook yet.
+// capture library (Pivra.dll on Windows, X11 on Linux), the remote takes
+// the mouse through it; without one the mouse remote never starts and
+// CM_GET_MOUSE_ENABLE answers 2. No keyboard hook yet.
 #include "remote/key_hook.h"
 #include "remote/mouse_capture.h"
 
