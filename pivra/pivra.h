@@ -33,9 +33,11 @@ int Pivra_GetState(void* handle, int index);
 // Gives the mouse back and frees the handle.
 void Pivra_Release(void* handle);
 
-// The keys A, B, C, X, Y and Z for the remote: while grabbed, their presses
-// and releases go to a callback instead of the program with the keyboard
+// The keys A, B, C, X, Y and Z for the remote, on X11 only (Windows has a
+// low-level keyboard hook for them): while grabbed, their presses and
+// releases go to a callback instead of the program with the keyboard
 // focus. Other keys are passed on, except while one of the six is held.
+#ifndef _WIN32
 
 // What the callback is told.
 enum {
@@ -55,6 +57,7 @@ void* PivraKeys_Grab(PivraKeyCallback callback, void* context);
 // Gives the keys back and frees the grab (null: nothing); once it returns
 // the callback is not called any more.
 void PivraKeys_Release(void* grab);
+#endif
 
 #ifdef __cplusplus
 }

@@ -108,6 +108,18 @@ class FakeRemoteWindow : public RemoteWindow {
   std::atomic<int> focus_taken{0};
 };
 
+// Whether this build's own capture library can take the mouse here: not
+// without a library, nor on Linux without an X display; Pivra.dll on
+// Windows can.
+inline bool ProductLibraryCanCapture() {
+  std::shared_ptr<MouseCapture> library = OpenMouseCaptureLibrary();
+  if (library == nullptr) return false;
+  MouseCapture::Handle handle = library->Create();
+  if (handle == nullptr) return false;
+  library->Release(handle);
+  return true;
+}
+
 // The remote's fields by name ("ct", "px" ...) from one datagram text.
 inline std::map<std::string, int64_t> MouseFields(const std::string& text) {
   std::map<std::string, int64_t> fields;

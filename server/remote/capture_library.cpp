@@ -1,6 +1,6 @@
-// This build's capture library: where the build has one, the remote takes
-// the mouse through it; without one the mouse remote never starts and
-// CM_GET_MOUSE_ENABLE answers 2.
+// This build's capture library: where the build has one (Pivra.dll on
+// Windows, X11 on Linux), the remote takes the mouse through it; without
+// one the mouse remote never starts and CM_GET_MOUSE_ENABLE answers 2.
 #include "remote/mouse_capture.h"
 
 #ifdef VELMOR_HAVE_PIVRA
