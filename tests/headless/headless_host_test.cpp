@@ -13,6 +13,7 @@
 #include "platform/ini_store.h"
 #include "platform/socket.h"
 #include "player_client.h"
+#include "program_output.h"
 #include "records.h"
 #include "test_support.h"
 
@@ -27,66 +28,19 @@ uint16_t FreePort() {
   return probe.LocalPort();
 }
 
-class ServerProcess {
+// The server program with this build's defaults.
+class ServerProcess : public test::ProgramOutput {
  public:
   bool Start(const std::vector<std::string>& arguments) {
     std::vector<std::string> argv = {VELMOR_SERVER_PROGRAM};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return child_.Start(argv);
+    return ProgramOutput::Start(argv);
   }
-
-  // Reads output until a line starting with the prefix arrives.
   bool WaitForLine(const std::string& prefix, uint32_t timeout_ms = kWaitMs) {
-    const uint32_t start = platform::TickCount();
-    for (;;) {
-      for (; checked_ < lines_.size(); ++checked_) {
-        if (lines_[checked_].rfind(prefix, 0) == 0) {
-          ++checked_;
-          return true;
-        }
-      }
-      const int32_t left =
-          static_cast<int32_t>(timeout_ms) - platform::TickDiff(platform::TickCount(), start);
-      if (left <= 0 || !ReadSome(static_cast<uint32_t>(left))) return false;
-    }
+    return ProgramOutput::WaitForLine(prefix, timeout_ms);
   }
-
-  int Stop() {
-    EXPECT_TRUE(child_.RequestStop());
-    return Finish();
-  }
-
-  int Finish() {
-    while (ReadSome(kWaitMs)) {
-    }
-    int exit_code = -1;
-    EXPECT_TRUE(child_.Wait(kWaitMs, &exit_code));
-    return exit_code;
-  }
-
-  platform::ChildProcess& child() { return child_; }
-  const std::vector<std::string>& lines() const { return lines_; }
-
- private:
-  bool ReadSome(uint32_t timeout_ms) {
-    char buffer[4096];
-    const int64_t n = child_.ReadOutput(buffer, sizeof buffer, timeout_ms);
-    if (n <= 0) return false;
-    partial_.append(buffer, static_cast<size_t>(n));
-    size_t end;
-    while ((end = partial_.find('\n')) != std::string::npos) {
-      std::string line = partial_.substr(0, end);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines_.push_back(line);
-      partial_.erase(0, end + 1);
-    }
-    return true;
-  }
-
-  platform::ChildProcess child_;
-  std::string partial_;
-  std::vector<std::string> lines_;
-  size_t checked_ = 0;
+  int Stop() { return ProgramOutput::Stop(kWaitMs); }
+  int Finish() { return ProgramOutput::Finish(kWaitMs); }
 };
 
 class HeadlessHost : public ::testing::Test {

@@ -29,15 +29,15 @@
 #include "platform/ini_store.h"
 #include "platform/socket.h"
 #include "player_client.h"
+#include "program_output.h"
 #include "test_support.h"
+#include "x_display.h"
 
 namespace velmor {
 namespace {
 
 using platform::ChildProcess;
 
-constexpr char kXvfb[] = "/usr/bin/Xvfb";
-constexpr char kXdotool[] = "/usr/bin/xdotool";
 constexpr char kWine[] = "/usr/bin/wine";
 constexpr uint32_t kWineWaitMs = 60000;  // a first start of Wine in a prefix is slow
 
@@ -55,53 +55,6 @@ std::string WinePath(std::string path) {
   return "Z:" + path;
 }
 
-// Runs a program and reads its output into lines.
-class Program {
- public:
-  bool Start(const std::vector<std::string>& argv) { return child_.Start(argv); }
-
-  // Reads output until a line starting with the prefix arrives.
-  bool WaitForLine(const std::string& prefix) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWineWaitMs);
-    for (;;) {
-      for (; checked_ < lines_.size(); ++checked_) {
-        if (lines_[checked_].rfind(prefix, 0) == 0) return true;
-      }
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      if (!ReadSome(1000) && !child_.IsRunning()) return false;
-    }
-  }
-
-  std::string Output() const {
-    std::string all;
-    for (const std::string& line : lines_) all += line + "\n";
-    return all;
-  }
-
-  ChildProcess& child() { return child_; }
-
- private:
-  bool ReadSome(uint32_t timeout_ms) {
-    char buffer[4096];
-    const int64_t n = child_.ReadOutput(buffer, sizeof buffer, timeout_ms);
-    if (n <= 0) return false;
-    partial_.append(buffer, static_cast<size_t>(n));
-    size_t end;
-    while ((end = partial_.find('\n')) != std::string::npos) {
-      std::string line = partial_.substr(0, end);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines_.push_back(line);
-      partial_.erase(0, end + 1);
-    }
-    return true;
-  }
-
-  ChildProcess child_;
-  std::string partial_;
-  std::vector<std::string> lines_;
-  size_t checked_ = 0;
-};
-
 class PivraWineTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -110,18 +63,11 @@ class PivraWineTest : public testing::Test {
       GTEST_SKIP() << "set VELMOR_WINDOWS_SERVER to the Windows velmorvr-server.exe";
     }
     program_ = program;
-    for (const char* tool : {kXvfb, kXdotool, kWine}) {
-      if (!std::filesystem::exists(tool)) GTEST_SKIP() << "needs " << tool;
+    if (!test::XDisplay::ToolsInstalled() || !std::filesystem::exists(kWine)) {
+      GTEST_SKIP() << "needs Xvfb, xdotool and wine";
     }
     ASSERT_TRUE(std::filesystem::exists(program_)) << program_;
-    ASSERT_TRUE(xvfb_.Start(
-        {kXvfb, "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "800x600x24"}));
-    std::string number;
-    char byte = 0;
-    while (byte != '\n' && xvfb_.ReadOutput(&byte, 1, 10000) == 1) number += byte;
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    display_ = std::make_unique<test::ScopedEnvironment>(
-        "DISPLAY", (":" + number.substr(0, number.find('\n'))).c_str());
+    ASSERT_TRUE(display_.Start("800x600x24")) << "Xvfb did not start";
   }
 
   void TearDown() override {
@@ -133,26 +79,13 @@ class PivraWineTest : public testing::Test {
         taskkill.Wait(kWineWaitMs, &exit_code);
       }
     }
-    if (xvfb_.IsRunning()) xvfb_.Kill();
-    display_.reset();
+    display_.End();
   }
 
   std::string Xdotool(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), kXdotool);
-    ChildProcess xdotool;
-    std::string output;
-    int exit_code = -1;
-    EXPECT_TRUE(xdotool.Start(arguments));
-    EXPECT_TRUE(xdotool.ReadAllOutput(&output, 10000));
-    EXPECT_TRUE(xdotool.Wait(10000, &exit_code));
-    EXPECT_EQ(exit_code, 0) << arguments[1];
-    return output;
+    return display_.Xdotool(std::move(arguments));
   }
-
-  std::string PointerLocation() {
-    std::string location = Xdotool({"getmouselocation"});  // "x:100 y:100 screen:0 window:..."
-    return location.substr(0, location.find(" screen"));
-  }
+  std::string PointerLocation() { return display_.PointerLocation(); }
 
   // Datagrams until one satisfies the condition (or none comes in time);
   // the fields of the last one.
@@ -171,11 +104,10 @@ class PivraWineTest : public testing::Test {
 
   std::string program_;
   std::string copy_name_;  // the program's file name in the test's copy
-  ChildProcess xvfb_;
-  std::unique_ptr<test::ScopedEnvironment> display_;
+  test::XDisplay display_;
   test::TempFolder home_;
   test::DatagramReceiver player_;
-  Program server_;
+  test::ProgramOutput server_;
 };
 
 TEST_F(PivraWineTest, ConsoleHostSendsTheXdotoolMouseThroughItsPivraDll) {
@@ -199,9 +131,9 @@ TEST_F(PivraWineTest, ConsoleHostSendsTheXdotoolMouseThroughItsPivraDll) {
       "velmorvr-server-" + std::filesystem::path(home_.path()).filename().string() + ".exe";
   const std::string copy = (folder / copy_name_).string();
   std::filesystem::copy_file(program_, copy);
-  Program without_library;
+  test::ProgramOutput without_library;
   ASSERT_TRUE(without_library.Start({kWine, copy, "--home", WinePath(home_.path())}));
-  EXPECT_FALSE(without_library.WaitForLine("status 0x0001"));
+  EXPECT_FALSE(without_library.WaitForLine("status 0x0001", kWineWaitMs));
   int exit_code = 0;
   EXPECT_TRUE(without_library.child().Wait(kWineWaitMs, &exit_code));
   EXPECT_NE(exit_code, 0);
@@ -212,7 +144,7 @@ TEST_F(PivraWineTest, ConsoleHostSendsTheXdotoolMouseThroughItsPivraDll) {
   Xdotool({"mousemove", "100", "100"});
   ASSERT_TRUE(server_.Start(
       {kWine, "explorer", "/desktop=main,800x600", copy, "--home", WinePath(home_.path())}));
-  ASSERT_TRUE(server_.WaitForLine("status 0x0001")) << server_.Output();
+  ASSERT_TRUE(server_.WaitForLine("status 0x0001", kWineWaitMs)) << server_.Output();
 
   player::PlayerClient client;
   std::string error;
@@ -246,7 +178,7 @@ TEST_F(PivraWineTest, ConsoleHostSendsTheXdotoolMouseThroughItsPivraDll) {
 
   // The player leaves: capture ends and the pointer is back where it was.
   client.Close();
-  ASSERT_TRUE(server_.WaitForLine("status 0x0003")) << server_.Output();
+  ASSERT_TRUE(server_.WaitForLine("status 0x0003", kWineWaitMs)) << server_.Output();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (PointerLocation() != "x:100 y:100" && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -20,13 +20,9 @@
 #include "platform/child_process.h"
 #include "remote/mouse_remote.h"
 #include "test_support.h"
+#include "x_display.h"
 
 namespace {
-
-using velmor::platform::ChildProcess;
-
-constexpr char kXvfb[] = "/usr/bin/Xvfb";
-constexpr char kXdotool[] = "/usr/bin/xdotool";
 
 // Calls the condition until it holds, for at most five seconds.
 bool Eventually(const std::function<bool()>& condition) {
@@ -74,43 +70,18 @@ class KeyLog {
 class PivraX11Test : public testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(kXvfb) || !std::filesystem::exists(kXdotool)) {
-      GTEST_SKIP() << "needs Xvfb and xdotool";
-    }
-    // Xvfb picks a free display and writes its number to our pipe once it
-    // accepts clients.
-    ASSERT_TRUE(xvfb_.Start(
-        {kXvfb, "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "640x480x24"}));
-    std::string number;
-    char byte = 0;
-    while (byte != '\n' && xvfb_.ReadOutput(&byte, 1, 10000) == 1) number += byte;
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    display_.emplace(":" + number.substr(0, number.find('\n')));
-    environment_ = std::make_unique<velmor::test::ScopedEnvironment>("DISPLAY", display_->c_str());
+    if (!velmor::test::XDisplay::ToolsInstalled()) GTEST_SKIP() << "needs Xvfb and xdotool";
+    ASSERT_TRUE(display_.Start("640x480x24")) << "Xvfb did not start";
   }
 
   void TearDown() override {
     if (handle_ != nullptr) Pivra_Release(handle_);
-    environment_.reset();
   }
 
-  // Runs xdotool on our display; its output.
   std::string Xdotool(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), kXdotool);
-    ChildProcess xdotool;
-    std::string output;
-    int exit_code = -1;
-    EXPECT_TRUE(xdotool.Start(arguments));
-    EXPECT_TRUE(xdotool.ReadAllOutput(&output, 10000));
-    EXPECT_TRUE(xdotool.Wait(10000, &exit_code));
-    EXPECT_EQ(exit_code, 0) << arguments[1];
-    return output;
+    return display_.Xdotool(std::move(arguments));
   }
-
-  std::string PointerLocation() {
-    std::string location = Xdotool({"getmouselocation"});  // "x:100 y:100 screen:0 window:..."
-    return location.substr(0, location.find(" screen"));
-  }
+  std::string PointerLocation() { return display_.PointerLocation(); }
 
   // Snapshots until the summed movement reaches the wanted one (or time runs
   // out); the sums then, with the buttons of the last snapshot.
@@ -132,9 +103,7 @@ class PivraX11Test : public testing::Test {
     return input;
   }
 
-  ChildProcess xvfb_;
-  std::optional<std::string> display_;
-  std::unique_ptr<velmor::test::ScopedEnvironment> environment_;
+  velmor::test::XDisplay display_;
   void* handle_ = nullptr;
 };
 
@@ -198,9 +167,7 @@ TEST_F(PivraX11Test, SurvivesTheXServerEndingWhileCapturing) {
   handle_ = Pivra_Create();
   ASSERT_NE(handle_, nullptr);
   Pivra_Start(handle_);
-  xvfb_.Kill();
-  int exit_code = 0;
-  ASSERT_TRUE(xvfb_.Wait(10000, &exit_code));
+  ASSERT_TRUE(display_.End());
   // The process goes on; the handle answers nothing more.
   for (int i = 0; i < 20; ++i) {
     Pivra_Get(handle_);
