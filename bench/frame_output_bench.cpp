@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "plugin/com_objects.h"
 #include "plugin/frame_renderer.h"
 
 namespace {
@@ -44,15 +45,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no Direct3D 11 device\n");
     return 1;
   }
-  D3D11_TEXTURE2D_DESC description = {};
-  description.Width = kWidth;
-  description.Height = kHeight;
-  description.MipLevels = 1;
-  description.ArraySize = 1;
-  description.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
-  description.SampleDesc.Count = 1;
-  description.Usage = D3D11_USAGE_DEFAULT;
-  description.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+  const D3D11_TEXTURE2D_DESC description =
+      tarnwick::BgraTexture(kWidth, kHeight, D3D11_BIND_SHADER_RESOURCE);
   ID3D11Texture2D* target = nullptr;
   g_device->CreateTexture2D(&description, nullptr, &target);
 

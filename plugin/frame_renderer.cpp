@@ -4,17 +4,12 @@
 #include <cstring>
 
 #include "ansi_text.h"
+#include "com_objects.h"
 #include "yuy2_pixel_shader.h"
 #include "yuy2_vertex_shader.h"
 
 namespace tarnwick {
 namespace {
-
-template <typename Interface>
-void ReleaseAndClear(Interface*& object) {
-  if (object != nullptr) object->Release();
-  object = nullptr;
-}
 
 // Two triangles over the whole target; v = 0 at the bottom, so the first
 // picture row lands in the texture's bottom row, as the engine reads it.
@@ -102,13 +97,7 @@ bool FrameRenderer::CreateDevice() {
 
 bool FrameRenderer::CreateTextures() {
   // One texel per YUY2 pixel pair: its four bytes Y0 U Y1 V.
-  D3D11_TEXTURE2D_DESC description = {};
-  description.Width = static_cast<UINT>(width_ / 2);
-  description.Height = static_cast<UINT>(height_);
-  description.MipLevels = 1;
-  description.ArraySize = 1;
-  description.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
-  description.SampleDesc.Count = 1;
+  D3D11_TEXTURE2D_DESC description = BgraTexture(width_ / 2, height_, 0);
   description.Usage = D3D11_USAGE_STAGING;
   description.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
   HRESULT result = device_->CreateTexture2D(&description, nullptr, &texture_cpu_);

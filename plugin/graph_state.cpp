@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "ansi_text.h"
+#include "com_objects.h"
 
 // The SDK's import libraries have these; its headers do not declare them.
 extern "C" const CLSID CLSID_SampleGrabber;
@@ -19,12 +20,6 @@ const CLSID kEnhancedVideoRenderer = {
     0xFA10746C, 0x9B63, 0x4B6C, {0xBC, 0x49, 0xFC, 0x30, 0x0E, 0xA5, 0xF2, 0x56}};
 const GUID kVideoRenderService = {
     0x1092a86c, 0xab1a, 0x459a, {0xa3, 0x36, 0x83, 0x1f, 0xbc, 0x4d, 0x11, 0xff}};
-
-template <typename Interface>
-void ReleaseAndClear(Interface*& object) {
-  if (object != nullptr) object->Release();
-  object = nullptr;
-}
 
 void FreeMediaType(AM_MEDIA_TYPE* type) {
   if (type == nullptr) return;

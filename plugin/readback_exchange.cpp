@@ -5,21 +5,15 @@
 // with the same strict turns as the keyed mutexes.
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <vector>
 
+#include "com_objects.h"
 #include "texture_exchange.h"
 
 namespace tarnwick {
 namespace {
-
-template <typename Interface>
-void ReleaseAndClear(Interface*& object) {
-  if (object != nullptr) object->Release();
-  object = nullptr;
-}
 
 class ReadbackExchange : public TextureExchange {
  public:
@@ -37,15 +31,7 @@ class ReadbackExchange : public TextureExchange {
   }
 
   bool Create(ID3D11Device* own, std::string* status) {
-    D3D11_TEXTURE2D_DESC description = {};
-    description.Width = static_cast<UINT>(width_);
-    description.Height = static_cast<UINT>(height_);
-    description.MipLevels = 1;
-    description.ArraySize = 1;
-    description.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
-    description.SampleDesc.Count = 1;
-    description.Usage = D3D11_USAGE_DEFAULT;
-    description.BindFlags = D3D11_BIND_RENDER_TARGET;
+    D3D11_TEXTURE2D_DESC description = BgraTexture(width_, height_, D3D11_BIND_RENDER_TARGET);
     for (Entry& entry : entries_) {
       const HRESULT result = own->CreateTexture2D(&description, nullptr, &entry.target);
       if (FAILED(result)) return Fail(status, "CreateTexture2D(exchange)", result);
@@ -112,9 +98,7 @@ class ReadbackExchange : public TextureExchange {
   }
 
   static bool Fail(std::string* status, const char* call, HRESULT result) {
-    char text[160];
-    std::snprintf(text, sizeof(text), "%s : %08lx", call, static_cast<unsigned long>(result));
-    *status = text;
+    *status = CallFailed(call, result);
     return false;
   }
 

@@ -2,24 +2,11 @@
 // devices, each guarded by a keyed mutex.
 #include <dxgi.h>
 
-#include <cstdio>
-
+#include "com_objects.h"
 #include "texture_exchange.h"
 
 namespace tarnwick {
 namespace {
-
-std::string Failed(const char* call, HRESULT result) {
-  char text[160];
-  std::snprintf(text, sizeof(text), "%s : %08lx", call, static_cast<unsigned long>(result));
-  return text;
-}
-
-template <typename Interface>
-void ReleaseAndClear(Interface*& object) {
-  if (object != nullptr) object->Release();
-  object = nullptr;
-}
 
 class SharedTextureExchange : public TextureExchange {
  public:
@@ -40,15 +27,7 @@ class SharedTextureExchange : public TextureExchange {
 
   // Makes both entries; the reason in *status when one cannot be made.
   bool Create(ID3D11Device* own, ID3D11Device* engine, std::string* status) {
-    D3D11_TEXTURE2D_DESC description = {};
-    description.Width = static_cast<UINT>(width_);
-    description.Height = static_cast<UINT>(height_);
-    description.MipLevels = 1;
-    description.ArraySize = 1;
-    description.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
-    description.SampleDesc.Count = 1;
-    description.Usage = D3D11_USAGE_DEFAULT;
-    description.BindFlags = D3D11_BIND_RENDER_TARGET;
+    D3D11_TEXTURE2D_DESC description = BgraTexture(width_, height_, D3D11_BIND_RENDER_TARGET);
     description.MiscFlags = D3D11_RESOURCE_MISC_SHARED_KEYEDMUTEX;
     for (Entry& entry : entries_) {
       HRESULT result = own->CreateTexture2D(&description, nullptr, &entry.own_texture);
@@ -105,7 +84,7 @@ class SharedTextureExchange : public TextureExchange {
   };
 
   static bool Fail(std::string* status, const char* call, HRESULT result) {
-    *status = Failed(call, result);
+    *status = CallFailed(call, result);
     return false;
   }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "plugin/com_objects.h"
 #include "plugin/unity_interfaces.h"
 
 namespace tarnwick::test {
@@ -21,15 +22,7 @@ class EngineHost {
     registry_.GetInterface = &GetInterface;
     graphics_.GetDevice = &Device;
     if (device_ == nullptr) return;
-    D3D11_TEXTURE2D_DESC description = {};
-    description.Width = static_cast<UINT>(width);
-    description.Height = static_cast<UINT>(height);
-    description.MipLevels = 1;
-    description.ArraySize = 1;
-    description.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
-    description.SampleDesc.Count = 1;
-    description.Usage = D3D11_USAGE_DEFAULT;
-    description.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    D3D11_TEXTURE2D_DESC description = BgraTexture(width, height, D3D11_BIND_SHADER_RESOURCE);
     device_->CreateTexture2D(&description, nullptr, &target_);
     description.Usage = D3D11_USAGE_STAGING;
     description.BindFlags = 0;
