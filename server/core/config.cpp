@@ -1,5 +1,6 @@
 #include "core/config.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 
@@ -129,7 +130,109 @@ void ForEachKey(S_CONFIG& config, const KeyIo& io) {
   }
 }
 
+// One setting by name: where its value lives in the record.
+struct NamedField {
+  std::string name;
+  int* number = nullptr;
+  std::string* text = nullptr;
+};
+
+// Every setting of the record, in file order, by name.
+std::vector<NamedField> NamedFields(S_CONFIG& config) {
+  std::vector<NamedField> fields;
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    const std::string section = ChannelSection(channel);
+    fields.push_back({section + ".iType", &config.channel[channel].iType, nullptr});
+    fields.push_back({section + ".pcPath", nullptr, &config.channel[channel].pcPath});
+  }
+  for (const ConfigKey& key : kKeys) {
+    const std::string name = std::string(key.section) + "." + key.key;
+    if (key.number != nullptr) {
+      fields.push_back({name, &(config.*key.number), nullptr});
+    } else {
+      fields.push_back({name, nullptr, &(config.*key.text)});
+    }
+  }
+  return fields;
+}
+
+bool IsPortName(const std::string& name) {
+  return name == "Config.iPortServer" || name == "Config.iPortHttp" || name == "Config.iPortMouse";
+}
+
+bool IsChannelTypeName(const std::string& name) {
+  return name.rfind("ch.", 0) == 0 && name.size() > 6 &&
+         name.compare(name.size() - 6, 6, ".iType") == 0;
+}
+
+// A whole decimal number, nothing else.
+bool ParseWholeNumber(const std::string& text, int* value) {
+  if (text.empty() || text.size() > 11) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool sign = i == 0 && text[i] == '-' && text.size() > 1;
+    if (!sign && (text[i] < '0' || text[i] > '9')) return false;
+  }
+  long long number = 0;
+  if (!ParseDecimalInt64(text, &number) || number < INT32_MIN || number > INT32_MAX) return false;
+  *value = static_cast<int>(number);
+  return true;
+}
+
 }  // namespace
+
+std::vector<std::string> ConfigKeyNames() {
+  S_CONFIG scratch;
+  std::vector<std::string> names;
+  for (const NamedField& field : NamedFields(scratch)) names.push_back(field.name);
+  return names;
+}
+
+bool GetConfigValue(const S_CONFIG& config, const std::string& name, std::string* value) {
+  S_CONFIG copy = config;
+  for (const NamedField& field : NamedFields(copy)) {
+    if (field.name != name) continue;
+    *value = field.number != nullptr ? std::to_string(*field.number) : *field.text;
+    return true;
+  }
+  return false;
+}
+
+bool SetConfigValue(S_CONFIG* config, const std::string& name, const std::string& value,
+                    std::string* error) {
+  for (const NamedField& field : NamedFields(*config)) {
+    if (field.name != name) continue;
+    if (field.text != nullptr) {
+      if (Utf16Length(value) > kConfigTextMax) {
+        *error = name + ": at most " + std::to_string(kConfigTextMax) + " characters";
+        return false;
+      }
+      *field.text = value;
+      return true;
+    }
+    int number = 0;
+    if (!ParseWholeNumber(value, &number)) {
+      *error = name + ": not a number: " + value;
+      return false;
+    }
+    if (IsPortName(name) && (number < 1 || number > 65535)) {
+      *error = name + ": a port is 1 to 65535";
+      return false;
+    }
+    if (IsChannelTypeName(name) && (number < 0 || number > 4)) {
+      *error = name + ": a channel type is 0 to 4";
+      return false;
+    }
+    *field.number = number;
+    return true;
+  }
+  *error = "unknown setting: " + name;
+  return false;
+}
+
+bool ConfigTakesEffectAtNextStart(const std::string& name) {
+  return IsPortName(name) || name.rfind("Config.iServerAccept", 0) == 0 ||
+         name.rfind("Config.iServerCacheBuff", 0) == 0;
+}
 
 S_CONFIG DefaultConfig() {
   S_CONFIG config;

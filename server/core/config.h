@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace velmor {
 
@@ -83,5 +84,17 @@ bool ReadConfigFile(S_CONFIG* config);
 // from synced (the values of the last read or write); the others are left
 // as they are in the file. False when a key could not be written.
 bool WriteChangedConfigKeys(const S_CONFIG& config, const S_CONFIG& synced);
+
+// The settings by name, "section.key" as in the file ("Config.iPortServer",
+// "ch.3.pcPath"), for tools that edit them without the dialog.
+std::vector<std::string> ConfigKeyNames();  // in file order
+// The value as the file holds it; false for an unknown name.
+bool GetConfigValue(const S_CONFIG& config, const std::string& name, std::string* value);
+// Checks and sets one value (numbers must be numbers; ports 1-65535; a
+// channel type 0-4); false with the reason in *error.
+bool SetConfigValue(S_CONFIG* config, const std::string& name, const std::string& value,
+                    std::string* error);
+// Ports, the stream count and the cache sizes are used at the next start.
+bool ConfigTakesEffectAtNextStart(const std::string& name);
 
 }  // namespace velmor

@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "core/version.h"
+#include "headless/config_command.h"
 #include "platform/console_program.h"
 #include "platform/file_system.h"
 #include "platform/process_signals.h"
@@ -74,6 +75,11 @@ HeadlessOptions ParseHeadlessArguments(const std::vector<std::string>& arguments
       options.home = argument.substr(7);
     } else if (argument == "--pc-folder" && i + 1 < arguments.size()) {
       options.pc_folder = arguments[++i];
+    } else if (argument == "config") {
+      options.config = true;
+      options.config_words.assign(arguments.begin() + static_cast<ptrdiff_t>(i) + 1,
+                                  arguments.end());
+      break;
     } else {
       options.error = "unknown argument: " + argument;
     }
@@ -88,14 +94,23 @@ std::string AbsoluteFolder(const std::string& folder) {
   return JoinPath(platform::CurrentFolder(), folder);
 }
 
-}  // namespace
-
-int RunHeadlessHost(const HeadlessOptions& options) {
+void UseHome(const HeadlessOptions& options) {
   const std::string home =
       options.home.empty() ? platform::ExecutableFolder() : AbsoluteFolder(options.home);
   SetProgramFolder(home);
-  // A new home is made for the user; one that cannot be made fails below.
+  // A new home is made for the user; one that cannot be made fails later.
   EnsureFolder(home);
+}
+
+}  // namespace
+
+int RunHeadlessConfig(const HeadlessOptions& options) {
+  UseHome(options);
+  return RunConfigCommand(options.config_words);
+}
+
+int RunHeadlessHost(const HeadlessOptions& options) {
+  UseHome(options);
   ServerRuntime runtime;
   Settings& settings = runtime.settings();
   if (!settings.Load()) {
@@ -112,6 +127,9 @@ int RunHeadlessHost(const HeadlessOptions& options) {
 
   runtime.Start();
   PrintStartBanner(runtime);
+  // So "config set" finds this server to apply what it changed.
+  platform::WriteFileAtomically(RunningServerFile(),
+                                std::to_string(platform::CurrentProcessId()) + "\n");
 
   for (;;) {
     const platform::ProcessSignal signal = platform::WaitProcessSignal(kConsumerPeriodMs);
@@ -121,6 +139,7 @@ int RunHeadlessHost(const HeadlessOptions& options) {
   }
 
   PrintLine("stopping");
+  platform::DeleteFile(RunningServerFile());
   runtime.Shutdown();
   const std::vector<std::string>& unsaved = runtime.library().unsaved_at_release();
   for (const std::string& path : unsaved) {

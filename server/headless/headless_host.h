@@ -11,6 +11,8 @@ struct HeadlessOptions {
   std::string home;       // the program folder; empty: the executable's folder
   std::string pc_folder;  // when set: channel 1 becomes this PC folder
   bool show_help = false;
+  bool config = false;  // the config subcommand, with its words
+  std::vector<std::string> config_words;
   std::string error;  // set when the arguments are wrong
 };
 
@@ -20,5 +22,7 @@ HeadlessOptions ParseHeadlessArguments(const std::vector<std::string>& arguments
 // stop, 3 after a stop that could not save every change (told on stderr),
 // 0 when the settings file cannot be created, 2 for bad arguments.
 int RunHeadlessHost(const HeadlessOptions& options);
+// The config subcommand on the home's settings (config_command.h).
+int RunHeadlessConfig(const HeadlessOptions& options);
 
 }  // namespace velmor

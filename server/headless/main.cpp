@@ -1,7 +1,9 @@
-// velmorvr-server [--home DIR] [--pc-folder DIR]: the server without a window.
+// velmorvr-server [--home DIR] [--pc-folder DIR] [config ...]: the server
+// without a window, and its settings from a shell.
 #include <string>
 #include <vector>
 
+#include "headless/config_command.h"
 #include "headless/headless_host.h"
 #include "platform/console_program.h"
 
@@ -9,9 +11,12 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: velmorvr-server [--home DIR] [--pc-folder DIR]\n"
+    "       velmorvr-server [--home DIR] config ...\n"
     "  --home DIR       the program folder: settings, data table, lists,\n"
     "                   thumbnails, log (default: the folder of this program)\n"
     "  --pc-folder DIR  serve DIR as channel 1 (PC folder) and keep it\n"
+    "  --help           this text\n";
+constexpr char kSignals[] =
     "SIGINT or SIGTERM stops the server; SIGHUP reloads the settings file.\n";
 
 }  // namespace
@@ -23,8 +28,9 @@ int main(int argc, char** argv) {
   const velmor::HeadlessOptions options = velmor::ParseHeadlessArguments(arguments);
   if (options.show_help || !options.error.empty()) {
     if (!options.error.empty()) WriteConsoleText(ConsoleStream::kError, options.error + "\n");
-    WriteConsoleText(ConsoleStream::kError, kUsage);
+    WriteConsoleText(ConsoleStream::kError, std::string(kUsage) + velmor::kConfigUsage + kSignals);
     return options.show_help && options.error.empty() ? 0 : 2;
   }
+  if (options.config) return velmor::RunHeadlessConfig(options);
   return velmor::RunHeadlessHost(options);
 }

@@ -11,4 +11,12 @@ void InstallProcessSignalHandlers();
 // time-out for one.
 ProcessSignal WaitProcessSignal(unsigned timeout_ms);
 
+// This process's id.
+int CurrentProcessId();
+// Asks another running copy of this same program, by its process id, to
+// reload its settings (SIGHUP). False when there is no such process, when
+// the id now belongs to another program, or where a console program cannot
+// be asked (Windows).
+bool RequestReloadOfCopy(int process_id);
+
 }  // namespace velmor::platform

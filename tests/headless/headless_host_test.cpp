@@ -227,3 +227,115 @@ TEST_F(HeadlessHost, RefusesUnknownArguments) {
 
 }  // namespace
 }  // namespace velmor
+
+namespace velmor {
+namespace {
+
+// The config subcommand as a shell user runs it: its exit code and output.
+struct ConfigRun {
+  int exit_code = -1;
+  std::string output;
+};
+
+ConfigRun Config(const std::string& home, std::vector<std::string> words) {
+  words.insert(words.begin(), {"--home", home, "config"});
+  ServerProcess program;
+  ConfigRun run;
+  EXPECT_TRUE(program.Start(words));
+  run.exit_code = program.Finish();
+  run.output = program.Output();
+  return run;
+}
+
+std::string FileBytes(const std::string& path) {
+  std::string bytes;
+  platform::ReadWholeFile(path, &bytes);
+  return bytes;
+}
+
+TEST_F(HeadlessHost, ConfigWritesAsTheServerDoesRefusesBadValuesAndAppliesToARunningServer) {
+  // The same values written by the config subcommand into a fresh home and
+  // by the server's own INI writer into a file the server made.
+  const std::vector<std::pair<std::string, std::string>> values = {
+      {"Config.iPortHttp", "12000"}, {"Config.pcPassword", "パス word"}, {"File.pcExt", "mp4 mkv"},
+      {"ch.3.iType", "0"},           {"ch.3.pcPath", "/srv/media"},
+  };
+  // Both homes start from the same two ports, so the server can run.
+  test::TempFolder server_home;
+  const std::string server_ini =
+      server_home.path() + platform::kNativeSeparator + "VelmorVRServer.ini";
+  const std::string command_port = std::to_string(FreePort());
+  const std::string http_port = std::to_string(FreePort());
+  for (const std::string& ini : {ini_, server_ini}) {
+    ASSERT_TRUE(platform::CreateUtf16File(ini));
+    ASSERT_TRUE(platform::WriteIniString(ini, "Config", "iPortServer", command_port));
+    ASSERT_TRUE(platform::WriteIniString(ini, "Config", "iPortHttp", http_port));
+  }
+  for (const auto& [key, value] : values) {
+    EXPECT_EQ(Config(home_.path(), {"set", key, value}).exit_code, 0) << key;
+  }
+  {
+    ServerProcess server;
+    ASSERT_TRUE(server.Start({"--home", server_home.path()}));
+    ASSERT_TRUE(server.WaitForLine("status 0x0001"));
+    server.child().Kill();
+    server.Finish();
+  }
+  for (const auto& [key, value] : values) {
+    const size_t dot = key.rfind('.');
+    ASSERT_TRUE(
+        platform::WriteIniString(server_ini, key.substr(0, dot), key.substr(dot + 1), value));
+  }
+  EXPECT_EQ(FileBytes(server_ini), FileBytes(ini_));
+
+  // Refused: the file stays byte for byte.
+  const std::string before = FileBytes(ini_);
+  for (const std::vector<std::string>& words :
+       std::vector<std::vector<std::string>>{{"set", "Config.iNoSuchKey", "1"},
+                                             {"set", "Config.iLiveTimeOutSec", "12x"},
+                                             {"set", "Config.iPortServer", "70000"},
+                                             {"set", "ch.2.iType", "5"},
+                                             {"channel", "8", "folder", "/srv"},
+                                             {"channel", "2", "cinema"},
+                                             {"frobnicate"}}) {
+    EXPECT_EQ(Config(home_.path(), words).exit_code, 2) << words[0];
+  }
+  EXPECT_EQ(FileBytes(ini_), before);
+  EXPECT_EQ(Config(home_.path(), {"get", "Config.pcPassword"}).output, "パス word\n");
+
+#ifndef _WIN32  // a console program on Windows cannot be asked to reload
+  // A running server applies what config changes, without a restart.
+  UseFreePorts();
+  const std::string media = home_.path() + platform::kNativeSeparator + "media";
+  ASSERT_TRUE(platform::CreateFolder(media));
+  ASSERT_EQ(Config(home_.path(), {"channel", "3", "folder", media}).exit_code, 0);
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--home", home_.path()}));
+  ASSERT_TRUE(server.WaitForLine("status 0x0001"));
+  ASSERT_EQ(Config(home_.path(), {"channel", "4", "vr"}).exit_code, 0);
+  const ConfigRun log_on = Config(home_.path(), {"set", "Config.iServerLog", "1"});
+  EXPECT_NE(log_on.output.find("applies the settings now"), std::string::npos) << log_on.output;
+  ASSERT_TRUE(server.WaitForLine("settings: reloaded"));
+  EXPECT_NE(Config(home_.path(), {"set", "Config.iPortMouse", "12345"})
+                .output.find("takes effect at the server's next start"),
+            std::string::npos);
+  player::PlayerClient player;
+  std::string error;
+  ASSERT_TRUE(player.Connect(platform::Ipv4Address::Loopback(), command_port_, kWaitMs, &error))
+      << error;
+  const player::HandshakeReply reply = player.Handshake({});
+  ASSERT_TRUE(reply.Admitted());
+  std::string names;
+  for (const player::Chunk& chunk : reply.setup.chunks) {
+    names += player::DecodeWireText(chunk.payload, nullptr).value_or("");
+  }
+  EXPECT_NE(names.find("<type.3>0,<name.3>\"PCフォルダ\""), std::string::npos) << names;
+  EXPECT_NE(names.find("<type.4>1,<name.4>\"VRデバイス\""), std::string::npos) << names;
+  EXPECT_EQ(platform::GetPathType(log_), platform::PathType::kFile);  // the log went on
+  player.Close();
+  EXPECT_EQ(server.Stop(), 1);
+#endif
+}
+
+}  // namespace
+}  // namespace velmor

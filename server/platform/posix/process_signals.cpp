@@ -9,6 +9,7 @@
 #include <atomic>
 #include <climits>
 #include <mutex>
+#include <string>
 
 namespace velmor::platform {
 namespace {
@@ -77,6 +78,27 @@ ProcessSignal WaitProcessSignal(unsigned timeout_ms) {
   // An interrupted poll usually means our own signal arrived: look again.
   if (poll(&entry, 1, timeout) > 0) DrainWakePipe();
   return TakePending();
+}
+
+int CurrentProcessId() { return static_cast<int>(getpid()); }
+
+namespace {
+
+std::string ProgramOf(const std::string& process) {
+  char target[PATH_MAX];
+  const ssize_t length = readlink(("/proc/" + process + "/exe").c_str(), target, sizeof target);
+  return length > 0 ? std::string(target, static_cast<size_t>(length)) : std::string();
+}
+
+}  // namespace
+
+bool RequestReloadOfCopy(int process_id) {
+  if (process_id <= 0 || process_id == static_cast<int>(getpid())) return false;
+  // A process id left in a file may since belong to another program, which
+  // a hang-up would end.
+  const std::string program = ProgramOf(std::to_string(process_id));
+  if (program.empty() || program != ProgramOf("self")) return false;
+  return kill(static_cast<pid_t>(process_id), SIGHUP) == 0;
 }
 
 }  // namespace velmor::platform

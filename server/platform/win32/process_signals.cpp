@@ -53,4 +53,9 @@ ProcessSignal WaitProcessSignal(unsigned timeout_ms) {
   return stop_pending.exchange(false) ? ProcessSignal::kStop : ProcessSignal::kNone;
 }
 
+int CurrentProcessId() { return static_cast<int>(GetCurrentProcessId()); }
+
+// A console program has no reload request on Windows.
+bool RequestReloadOfCopy(int) { return false; }
+
 }  // namespace velmor::platform
