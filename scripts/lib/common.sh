@@ -28,7 +28,8 @@ ensure_packages() {
 ensure_native_tools() {
   ensure_packages cmake:cmake g++:g++ make:make /usr/src/googletest/CMakeLists.txt:googletest \
     ffmpeg:ffmpeg ffprobe:ffmpeg curl:curl \
-    /usr/include/X11/extensions/XInput2.h:libxi-dev Xvfb:xvfb xdotool:xdotool
+    /usr/include/X11/extensions/XInput2.h:libxi-dev Xvfb:xvfb xdotool:xdotool \
+    systemd-analyze:systemd
 }
 
 ensure_windows_tools() {
