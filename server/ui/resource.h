@@ -1,0 +1,65 @@
+// Resource and control ids of the window program, named once here and used
+// by the .rc file and the code.
+#pragma once
+
+// Dialogs, menus, icons.
+#define IDD_MAIN 101
+#define IDR_TRAY_MENU 105
+#define IDI_MAIN 106
+#define IDI_TRAY 107
+#define IDR_MAIN_MENU 109
+
+// The main dialog's buttons and fields.
+#define IDC_SETTINGS 1003
+#define IDC_APPLY 1004
+#define IDC_REFRESH 1005
+#define IDC_CONVERT 1006
+#define IDC_MOUSE_ON 1028
+#define IDC_MOUSE_OFF 1029
+#define IDC_QUIT 1032
+#define IDC_FORCED_DISCONNECT 1035
+#define IDC_SERVER_ADDRESS 1056
+#define IDC_STATUS_BAR 100
+
+// The eight channel rows: type combo, path edit, "path" and "edit" buttons.
+#define IDC_CH1_TYPE 1023
+#define IDC_CH1_PATH 1024
+#define IDC_CH1_PICK 1025
+#define IDC_CH1_EDIT 1039
+#define IDC_CH2_TYPE 1049
+#define IDC_CH2_PATH 1007
+#define IDC_CH2_PICK 1010
+#define IDC_CH2_EDIT 1040
+#define IDC_CH3_TYPE 1050
+#define IDC_CH3_PATH 1009
+#define IDC_CH3_PICK 1011
+#define IDC_CH3_EDIT 1041
+#define IDC_CH4_TYPE 1051
+#define IDC_CH4_PATH 1018
+#define IDC_CH4_PICK 1021
+#define IDC_CH4_EDIT 1042
+#define IDC_CH5_TYPE 1052
+#define IDC_CH5_PATH 1020
+#define IDC_CH5_PICK 1022
+#define IDC_CH5_EDIT 1043
+#define IDC_CH6_TYPE 1053
+#define IDC_CH6_PATH 1030
+#define IDC_CH6_PICK 1031
+#define IDC_CH6_EDIT 1044
+#define IDC_CH7_TYPE 1054
+#define IDC_CH7_PATH 1033
+#define IDC_CH7_PICK 1034
+#define IDC_CH7_EDIT 1045
+#define IDC_CH8_TYPE 1055
+#define IDC_CH8_PATH 1036
+#define IDC_CH8_PICK 1037
+#define IDC_CH8_EDIT 1046
+
+// Menu commands.
+#define IDM_TRAY_QUIT 40002
+#define IDM_TRAY_SHOW 40003
+#define IDM_CONVERT 40007
+#define IDM_MAKE_THUMBNAILS 40008
+
+// The tray icon's id in its notifications.
+#define IDI_TRAY_ENTRY 40001
