@@ -72,7 +72,17 @@ std::string Utf16LeBytes(std::string_view utf8, bool with_bom) {
   return bytes;
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+namespace {
+// The C runtime's own call, which also changes the process environment that
+// children inherit; an empty value removes the variable.
+int setenv(const char* name, const char* value, int) {
+  return _putenv((std::string(name) + "=" + value).c_str());
+}
+int unsetenv(const char* name) { return _putenv((std::string(name) + "=").c_str()); }
+}  // namespace
+#endif
+
 ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
   const char* old = std::getenv(name);
   had_value_ = old != nullptr;
@@ -91,6 +101,5 @@ ScopedEnvironment::~ScopedEnvironment() {
     unsetenv(name_);
   }
 }
-#endif
 
 }  // namespace velmor::test

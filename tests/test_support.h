@@ -31,9 +31,8 @@ void RemoveTree(const std::string& path);
 // The UTF-16LE bytes of a UTF-8 text, with or without a byte-order mark.
 std::string Utf16LeBytes(std::string_view utf8, bool with_bom);
 
-#ifndef _WIN32
 // Sets (or, with null, removes) an environment variable and restores it
-// when the scope ends.
+// when the scope ends; child processes started meanwhile inherit it.
 class ScopedEnvironment {
  public:
   ScopedEnvironment(const char* name, const char* value);
@@ -46,6 +45,5 @@ class ScopedEnvironment {
   bool had_value_ = false;
   std::string old_value_;
 };
-#endif
 
 }  // namespace velmor::test

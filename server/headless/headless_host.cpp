@@ -1,6 +1,7 @@
 #include "headless/headless_host.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "command/command_server.h"
 #include "command/status_event.h"
@@ -13,8 +14,10 @@
 #include "platform/file_system.h"
 #include "platform/process_signals.h"
 #include "platform/socket.h"
+#include "platform/user_notice.h"
 #include "runtime/server_runtime.h"
 #include "stream/stream_server.h"
+#include "thumbnail/plugin_binding.h"
 
 namespace velmor {
 namespace {
@@ -48,6 +51,21 @@ void PrintStartBanner(ServerRuntime& runtime) {
   PrintLine("http port: " + std::to_string(config.iPortHttp) +
             (http_open ? "" : " (cannot listen)"));
   PrintLine("mouse port: " + std::to_string(config.iPortMouse));
+}
+
+// The player plug-in beside the program, bound as the window program binds
+// it; it is a Windows library, so elsewhere the server runs without it.
+std::unique_ptr<PluginBinding> BindPlugin() {
+#ifdef _WIN32
+  std::unique_ptr<PluginBinding> binding =
+      BindPlayerPlugin(platform::ExecutableFolder(), &platform::ShowMessageBox);
+  PrintLine(binding ? "plug-in: bound " + binding->library_path()
+                    : std::string("plug-in: none, running without it"));
+  return binding;
+#else
+  PrintLine("plug-in: none on this system (Tarnwick.dll is a Windows library)");
+  return nullptr;
+#endif
 }
 
 void ReloadSettings(ServerRuntime* runtime) {
@@ -123,6 +141,7 @@ int RunHeadlessHost(const HeadlessOptions& options) {
     settings.SetChannel(1, {kChannelPcFolder, AbsoluteFolder(options.pc_folder)});
     settings.Save();
   }
+  std::unique_ptr<PluginBinding> plugin = BindPlugin();
   platform::InstallProcessSignalHandlers();
 
   runtime.Start();
@@ -140,6 +159,7 @@ int RunHeadlessHost(const HeadlessOptions& options) {
 
   PrintLine("stopping");
   platform::DeleteFile(RunningServerFile());
+  plugin.reset();  // the player is released before the servers stop
   runtime.Shutdown();
   const std::vector<std::string>& unsaved = runtime.library().unsaved_at_release();
   for (const std::string& path : unsaved) {

@@ -4,10 +4,14 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <memory>
+
 #include "core/paths.h"
 #include "core/settings.h"
 #include "platform/file_system.h"
+#include "platform/user_notice.h"
 #include "runtime/server_runtime.h"
+#include "thumbnail/plugin_binding.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -34,13 +38,15 @@ int RunWindowProgram(HINSTANCE instance) {
   // player plug-in need it.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-  // The player plug-in (Tarnwick.dll) is bound here, before the window: on
-  // failure the user gets "Tarnwick.dll の読み込みに失敗しました。" ("DLL
-  // エラー") once and the server starts without it. Released after the
-  // message loop below.
+  // The player plug-in (Tarnwick.dll), before the window: on failure the
+  // user gets "Tarnwick.dll の読み込みに失敗しました。" ("DLL エラー") once and
+  // the server starts without it.
+  std::unique_ptr<velmor::PluginBinding> plugin = velmor::BindPlayerPlugin(
+      velmor::platform::ExecutableFolder(), &velmor::platform::ShowMessageBox);
 
   velmor::ui::MainWindow main_window(instance, &runtime);
   if (!main_window.Create()) {
+    plugin.reset();
     runtime.settings().Save();
     if (SUCCEEDED(com)) CoUninitialize();
     return kExitNotStarted;
@@ -52,9 +58,9 @@ int RunWindowProgram(HINSTANCE instance) {
     DispatchMessageW(&message);
   }
 
-  // Release the player plug-in binding here.
   if (main_window.window() != nullptr) DestroyWindow(main_window.window());
   runtime.Shutdown();  // nothing left to do unless the window never shut it down
+  plugin.reset();      // its player is closed and released, the library unloaded
   runtime.settings().Save();
   if (SUCCEEDED(com)) CoUninitialize();
   return kExitQuit;

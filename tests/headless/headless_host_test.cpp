@@ -31,8 +31,9 @@ uint16_t FreePort() {
 // The server program with this build's defaults.
 class ServerProcess : public test::ProgramOutput {
  public:
-  bool Start(const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv = {VELMOR_SERVER_PROGRAM};
+  bool Start(const std::vector<std::string>& arguments,
+             const std::string& program = VELMOR_SERVER_PROGRAM) {
+    std::vector<std::string> argv = {program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return ProgramOutput::Start(argv);
   }
@@ -211,6 +212,98 @@ TEST_F(HeadlessHost, JapaneseFoldersWithBlanksAreHomeAndServedFolder) {
     EXPECT_EQ(server.Stop(), 1);
   }
 }
+
+// Whether the player can be admitted by the server that printed its ports.
+void ExpectAdmitted(uint16_t command_port) {
+  player::PlayerClient player;
+  std::string error;
+  ASSERT_TRUE(player.Connect(platform::Ipv4Address::Loopback(), command_port, kWaitMs, &error))
+      << error;
+  player.set_timeout_ms(kWaitMs);
+  EXPECT_TRUE(player.Handshake({}).Admitted());
+}
+
+size_t CountLines(const std::vector<std::string>& lines, const std::string& line) {
+  return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
+// Lines that start and end so (the folder between is the system's to spell).
+size_t CountLines(const std::vector<std::string>& lines, const std::string& start,
+                  const std::string& end) {
+  return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+    return l.size() >= start.size() + end.size() && l.rfind(start, 0) == 0 &&
+           l.compare(l.size() - end.size(), end.size(), end) == 0;
+  }));
+}
+
+constexpr char kPluginFailedLine[] = "DLL エラー: Tarnwick.dll の読み込みに失敗しました。";
+
+// The built server sits beside the built plug-in on Windows; elsewhere
+// there is no plug-in and the server says so once and serves.
+TEST_F(HeadlessHost, TellsWhetherThePlayerPluginIsBoundAndServes) {
+  UseFreePorts();
+  // A failed binding would wait for a click on its message box.
+  const test::ScopedEnvironment no_boxes("VELMOR_MESSAGE_BOX_TO_OUTPUT", "1");
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--home", home_.path()}));
+  ASSERT_TRUE(server.WaitForLine("status 0x0001"));
+#ifdef _WIN32
+  EXPECT_EQ(CountLines(server.lines(), "plug-in: bound ", "\\bin\\Tarnwick.dll"), 1u);
+#else
+  EXPECT_EQ(CountLines(server.lines(),
+                       "plug-in: none on this system (Tarnwick.dll is a Windows library)"),
+            1u);
+#endif
+  EXPECT_EQ(CountLines(server.lines(), kPluginFailedLine), 0u);
+  ExpectAdmitted(command_port_);
+  if (CanSignal(server)) {
+    EXPECT_EQ(server.Stop(), 1);
+  }
+}
+
+#ifdef _WIN32
+// The server copied to a folder of its own (with the mouse library it
+// imports): the plug-in only in the player application's plug-in folder,
+// and nowhere.
+TEST_F(HeadlessHost, FindsThePluginInThePlayersFolderOrRunsWithoutIt) {
+  const test::ScopedEnvironment no_boxes("VELMOR_MESSAGE_BOX_TO_OUTPUT", "1");
+  // This test program is built beside the server and its libraries.
+  const std::string built = platform::ExecutableFolder() + "\\";
+  const auto copy = [&](const std::string& name, const std::string& to) {
+    std::string bytes;
+    ASSERT_TRUE(platform::ReadWholeFile(built + name, &bytes)) << built + name;
+    test::WriteFileOrFail(to, bytes);
+  };
+  for (const bool with_plugin : {true, false}) {
+    SCOPED_TRACE(with_plugin);
+    test::TempFolder program;
+    test::TempFolder home;
+    UseFreePortsIn(home.Join("VelmorVRServer.ini"));
+    copy("velmorvr-server.exe", program.Join("velmorvr-server.exe"));
+    copy("Pivra.dll", program.Join("Pivra.dll"));
+    if (with_plugin) {
+      ASSERT_TRUE(platform::CreateFolder(program.Join("VelmorVR_Data")));
+      ASSERT_TRUE(platform::CreateFolder(program.Join("VelmorVR_Data/Plugins")));
+      copy("Tarnwick.dll", program.Join("VelmorVR_Data/Plugins/Tarnwick.dll"));
+    }
+    ServerProcess server;
+    ASSERT_TRUE(server.Start({"--home", home.path()}, program.Join("velmorvr-server.exe")));
+    ASSERT_TRUE(server.WaitForLine("status 0x0001"));
+    if (with_plugin) {
+      EXPECT_EQ(
+          CountLines(server.lines(), "plug-in: bound ", "\\VelmorVR_Data\\Plugins\\Tarnwick.dll"),
+          1u);
+      EXPECT_EQ(CountLines(server.lines(), kPluginFailedLine), 0u);
+    } else {
+      EXPECT_EQ(CountLines(server.lines(), kPluginFailedLine), 1u);
+      EXPECT_EQ(CountLines(server.lines(), "plug-in: none, running without it"), 1u);
+    }
+    ExpectAdmitted(command_port_);
+    server.child().Kill();
+    server.Finish();
+  }
+}
+#endif
 
 TEST_F(HeadlessHost, ExitsWithZeroWhenTheSettingsFileCannotBeCreated) {
   test::WriteFileOrFail(home_.Join("file"), "");

@@ -140,7 +140,7 @@ class WindowProgramTest : public testing::Test {
  protected:
   void SetUp() override {
     const std::filesystem::path built = platform::ExecutableFolder();
-    for (const char* name : {"VelmorVRServer.exe", "Pivra.dll"}) {
+    for (const char* name : {"VelmorVRServer.exe", "Pivra.dll", "Tarnwick.dll"}) {
       std::filesystem::copy_file(built / name, std::filesystem::path(home_.path()) / name);
     }
     program_ = home_.Join("VelmorVRServer.exe");
