@@ -35,7 +35,8 @@ ensure_native_tools() {
 ensure_windows_tools() {
   ensure_packages x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 wine:wine \
     /usr/lib/wine/wine64:wine64 xvfb-run:xvfb xauth:xauth \
-    /usr/lib/x86_64-linux-gnu/gstreamer-1.0/libgstlibav.so:gstreamer1.0-libav
+    /usr/lib/x86_64-linux-gnu/gstreamer-1.0/libgstlibav.so:gstreamer1.0-libav \
+    python3:python3
 }
 
 build_jobs() { nproc 2>/dev/null || echo 2; }
