@@ -322,6 +322,7 @@ void FrameRenderer::SetFilterMode(int mode) {
 
 bool FrameRenderer::StartTimingLog(const std::string& file_name) {
   const bool opened = timing_log_.Open(ToUtf8(FromAnsi(file_name.c_str(), 261)));
+  timing_log_open_ = opened;
   std::lock_guard<std::mutex> producer(producer_lock_);
   WriteExchangeLine();
   return opened;
@@ -333,6 +334,10 @@ void FrameRenderer::WriteExchangeLine() {
 }
 
 void FrameRenderer::WriteProducerLine(int64_t now, int64_t duration, IMediaSample* sample) {
+  if (!timing_log_open_) {
+    last_producer_line_ = now;
+    return;
+  }
   REFERENCE_TIME start = 0;
   REFERENCE_TIME end = 0;
   LONGLONG media_start = 0;
@@ -352,6 +357,10 @@ void FrameRenderer::WriteProducerLine(int64_t now, int64_t duration, IMediaSampl
 }
 
 void FrameRenderer::WriteConsumerLine(int64_t now, int64_t presentation_time, bool presented) {
+  if (!timing_log_open_) {
+    last_consumer_line_ = now;
+    return;
+  }
   char line[160];
   std::snprintf(line, sizeof(line), "%8dms(%2d) : llPresentTime = %8dms, now = %8dms %s\r\n",
                 Ms(now - opened_at_), Ms(now - last_consumer_line_), Ms(presentation_time), Ms(now),

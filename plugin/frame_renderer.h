@@ -123,6 +123,9 @@ class FrameRenderer {
   mutable std::mutex status_lock_;
   std::string status_text_;
   velmor::CLOGMEM timing_log_;
+  // Whether the timing log was opened: without it the producer and the
+  // consumer format no lines.
+  std::atomic<bool> timing_log_open_{false};
 };
 
 }  // namespace tarnwick
