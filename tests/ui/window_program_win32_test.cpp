@@ -180,7 +180,13 @@ TEST_F(WindowProgramTest, ServesAPlayerAndKeepsWhatTheUserSetsInItsWindow) {
   // It opens centred on the primary work area instead.
   RECT work = {};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const RECT placed = WindowRectOf(window);
+  // The window has its title a moment before the dialog places it.
+  RECT placed = {};
+  WaitUntil([&] {
+    placed = WindowRectOf(window);
+    return std::abs((placed.left + placed.right) - (work.left + work.right)) <= 2 &&
+           std::abs((placed.top + placed.bottom) - (work.top + work.bottom)) <= 2;
+  });
   EXPECT_LE(std::abs((placed.left + placed.right) - (work.left + work.right)), 2);
   EXPECT_LE(std::abs((placed.top + placed.bottom) - (work.top + work.bottom)), 2);
 
@@ -242,6 +248,7 @@ TEST_F(WindowProgramTest, ServesAPlayerAndKeepsWhatTheUserSetsInItsWindow) {
   ASSERT_TRUE(second.Start());
   window = second.WaitForWindow();
   ASSERT_NE(window, nullptr);
+  WaitUntil([&] { return WindowRectOf(window).left == 10 && WindowRectOf(window).top == 20; });
   EXPECT_EQ(WindowRectOf(window).left, 10);
   EXPECT_EQ(WindowRectOf(window).top, 20);
   EXPECT_FALSE(Enabled(window, 1007));  // row 2 is still a VR device
