@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
 
   velmor::SetProgramFolder(base + "/home");
   velmor::ServerRuntime runtime;
+  runtime.AllowAnyFreePort();  // the ports below are 0: any free ones
   runtime.settings().Load();
   runtime.settings().Update([&](velmor::S_CONFIG& config) {
     config.iPortServer = 0;

@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
   EnsureFolder(home);
   SetProgramFolder(home);
   ServerRuntime runtime;
+  runtime.AllowAnyFreePort();  // the ports below are 0: any free ones
   runtime.settings().Load();
   runtime.settings().Update([](S_CONFIG& config) {
     config.iPortServer = 0;

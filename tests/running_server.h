@@ -41,6 +41,7 @@ class RunningServerTest : public ::testing::Test {
   void SetUp() override {
     SetProgramFolder(home_.path());
     ASSERT_TRUE(settings().Load());
+    runtime_.AllowAnyFreePort();
     settings().Update([](S_CONFIG& config) {
       config.iPortServer = 0;
       config.iPortHttp = 0;

@@ -21,7 +21,8 @@ enum StatusCode : int {
   kStatusPasswordWrong = 0x221,
   kStatusPasswordLocked = 0x222,
   kStatusSendTimeout = 0x230,
-  kStatusSaveFailed = 0x240,  // the data table could not be written; retried
+  kStatusSaveFailed = 0x240,    // the data table could not be written; retried
+  kStatusPortUnusable = 0x250,  // a port of the settings is 0 or above 65535
 };
 
 // Codes from here up are only shown; below it the user interface reacts.
@@ -40,6 +41,9 @@ inline constexpr char kTextError[] = "エラー";
 inline constexpr char kTextFatalError[] = "致命的なエラー";
 inline constexpr char kTextCannotSave[] = "保存できません";
 inline constexpr char kTextDisconnectedFormat[] = "切断(%s)";
+inline constexpr char kTextPortUnusable[] = "ポートを開けません: ";
+inline constexpr char kTextPortUnusableHint[] =
+    "設定でポート番号を 1～65535 にして、サーバーを再起動してください";
 inline constexpr char kNoPeerAddress[] = "non";
 inline constexpr char kReasonRelease[] = "Release()";
 

@@ -10,6 +10,31 @@
 #include "stream/stream_server.h"
 
 namespace velmor {
+namespace {
+
+// The ports of the settings that cannot be opened, as the status bar names
+// them ("動画用 0, マウス 70000"); empty when all can.
+std::string UnusablePorts(const S_CONFIG& config, bool any_free_port) {
+  const struct {
+    const char* name;
+    int port;
+  } ports[] = {{"コマンド", config.iPortServer},
+               {"動画用", config.iPortHttp},
+               {"マウス", config.iPortMouse}};
+  std::string text;
+  for (const auto& [name, port] : ports) {
+    if (PortUsable(port, any_free_port)) continue;
+    if (!text.empty()) text += ", ";
+    text += std::string(name) + " " + std::to_string(port);
+  }
+  return text;
+}
+
+}  // namespace
+
+bool PortUsable(int port, bool any_free_port) {
+  return (port > 0 || (port == 0 && any_free_port)) && port <= 65535;
+}
 
 ServerRuntime::ServerRuntime(S_CONFIG settings) : settings_(std::move(settings)) {}
 
@@ -30,9 +55,18 @@ void ServerRuntime::Start() {
   http.cache_block_mb = config.iServerCacheBuffSizeMB;
   http.cache_block_count = config.iServerCacheBuffNum;
   http.cache_protect_count = config.iServerCacheBuffProtectNum;
-  stream_server_->StartListener(http);
+  if (PortUsable(config.iPortHttp, any_free_port_)) stream_server_->StartListener(http);
 
-  command_server_->StartCommandListener(static_cast<uint16_t>(config.iPortServer));
+  if (PortUsable(config.iPortServer, any_free_port_)) {
+    command_server_->StartCommandListener(static_cast<uint16_t>(config.iPortServer));
+  }
+  // A port typed as 0 or above 65535 in the settings would open some other
+  // port (or none): its server stays idle and the user is told why.
+  const std::string unusable = UnusablePorts(config, any_free_port_);
+  if (!unusable.empty()) {
+    command_server_->status().Post(kStatusPortUnusable, kTextPortUnusable + unusable,
+                                   kTextPortUnusableHint);
+  }
 }
 
 void ServerRuntime::Shutdown() {

@@ -20,6 +20,10 @@ namespace velmor {
 class CommandServer;
 class PlayerStreamAdmission;
 
+// A port the settings may name: 1 to 65535 (0 too when it may be any free
+// port).
+bool PortUsable(int port, bool any_free_port);
+
 class ServerRuntime : public ServerHost, public RemoteWindow {
  public:
   // Runs with these settings until the host loads them from the file.
@@ -33,8 +37,11 @@ class ServerRuntime : public ServerHost, public RemoteWindow {
   void SetMouseRemoteParts(MouseRemoteParts parts) { mouse_remote_parts_ = std::move(parts); }
 
   // Server start: the stream server and its listener, the command server
-  // and its listener (which applies the settings), the mouse remote.
+  // and its listener (which applies the settings), the mouse remote. A
+  // port outside 1-65535 is not opened; the status event says which.
   void Start();
+  // Lets a port of 0 in the settings open any free port (for tests).
+  void AllowAnyFreePort() { any_free_port_ = true; }
   // Server shutdown: stream server, command server (saves, writes
   // "SHUTDOWN", closes the log), mouse remote.
   void Shutdown();
@@ -90,6 +97,7 @@ class ServerRuntime : public ServerHost, public RemoteWindow {
   std::unique_ptr<PlayerStreamAdmission> admission_;  // the stream server asks it
   MouseRemoteParts mouse_remote_parts_ = ProductMouseRemoteParts();
   std::unique_ptr<MouseRemote> mouse_remote_;
+  bool any_free_port_ = false;
   std::function<void(int)> window_command_;
   std::function<void()> keyboard_focus_;
   std::mutex window_commands_lock_;

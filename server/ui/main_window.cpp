@@ -4,19 +4,19 @@
 
 #include <cstdint>
 #include <iterator>
-#include <vector>
 
 #include "core/paths.h"
 #include "core/settings.h"
 #include "core/version.h"
 #include "platform/socket.h"
-#include "remote/mouse_remote.h"
 #include "platform/win32/wide.h"
+#include "remote/mouse_remote.h"
 #include "runtime/server_runtime.h"
 #include "ui/channel_rows.h"
 #include "ui/dialog_helpers.h"
+#include "ui/dialog_placement.h"
 #include "ui/resource.h"
-#include "ui/window_placement.h"
+#include "ui/settings_dialog.h"
 
 namespace velmor::ui {
 namespace {
@@ -45,17 +45,6 @@ std::string ControlText(HWND window, int id) {
   GetDlgItemTextW(window, id, text, MAX_PATH);
   return Narrow(text);
 }
-
-BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-  MONITORINFO info = {};
-  info.cbSize = sizeof info;
-  if (GetMonitorInfoW(monitor, &info)) {
-    const RECT& r = info.rcWork;
-    reinterpret_cast<std::vector<WindowRect>*>(data)->push_back({r.left, r.top, r.right, r.bottom});
-  }
-  return TRUE;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, ServerRuntime* runtime)
@@ -122,7 +111,7 @@ void MainWindow::OnInitDialog() {
   SetWindowTextW(window_, Widen(title).c_str());
 
   LoadWindowRect(kRectSection, &window_rect_);
-  PlaceWindow(window_rect_);
+  PlaceSavedWindow(window_, window_rect_);
 
   for (const ChannelRowIds& ids : kChannelRowIds) {
     for (const ChannelEntry& entry : kChannelEntries) {
@@ -167,8 +156,8 @@ void MainWindow::OnCommand(int id, int notification) {
   }
   switch (id) {
     case IDC_SETTINGS:
-      // The settings dialog comes here; when it ends with OK the runtime
-      // applies the settings again.
+      // OK has saved the settings; what can change while running does now.
+      if (ShowSettingsDialog(instance_, window_, &runtime_->settings())) runtime_->ApplySettings();
       break;
     case IDC_APPLY:
       Apply();
@@ -225,7 +214,7 @@ bool MainWindow::OnSysCommand(WPARAM command) {
   if ((command & 0xFFF0) != SC_MINIMIZE) return false;
   // Minimising hides the window behind the tray icon.
   AddTrayIcon();
-  KeepWindowRect();
+  KeepWindowRect(window_, &window_rect_);
   ShowWindow(window_, SW_HIDE);
   return true;
 }
@@ -241,7 +230,7 @@ void MainWindow::OnDestroy() {
   for (size_t i = 0; i < std::size(kHotKeys); ++i) {
     if (hot_keys_registered_[i]) UnregisterHotKey(window_, kHotKeys[i].id);
   }
-  KeepWindowRect();
+  KeepWindowRect(window_, &window_rect_);
   SaveWindowRect(kRectSection, window_rect_);
   PostQuitMessage(0);
   // Stream server, command server (saves, "SHUTDOWN"), mouse remote.
@@ -364,28 +353,6 @@ void MainWindow::ShowTrayMenu() {
   TrackPopupMenu(GetSubMenu(menu, 0), TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, window_, nullptr);
   PostMessageW(window_, WM_NULL, 0, 0);
   DestroyMenu(menu);
-}
-
-void MainWindow::KeepWindowRect() {
-  if (IsIconic(window_) || IsZoomed(window_) || !IsWindowVisible(window_)) return;
-  RECT r;
-  if (GetWindowRect(window_, &r)) window_rect_ = {r.left, r.top, r.right, r.bottom};
-}
-
-void MainWindow::PlaceWindow(const WindowRect& saved) {
-  RECT current;
-  GetWindowRect(window_, &current);
-  const int width = current.right - current.left;
-  const int height = current.bottom - current.top;
-  std::vector<WindowRect> work_areas;
-  EnumDisplayMonitors(nullptr, nullptr, &AddWorkArea, reinterpret_cast<LPARAM>(&work_areas));
-  Point corner{saved.left, saved.top};
-  if (!SavedRectVisible(saved, GetSystemMetrics(SM_CYCAPTION), work_areas)) {
-    RECT primary = {};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &primary, 0);
-    corner = CentreOn({primary.left, primary.top, primary.right, primary.bottom}, width, height);
-  }
-  SetWindowPos(window_, nullptr, corner.x, corner.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 }  // namespace velmor::ui

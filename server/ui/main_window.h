@@ -53,8 +53,6 @@ class MainWindow {
   void AddTrayIcon();
   void RemoveTrayIcon();
   void ShowTrayMenu();
-  void KeepWindowRect();
-  void PlaceWindow(const WindowRect& saved);
 
   HINSTANCE instance_;
   ServerRuntime* runtime_;

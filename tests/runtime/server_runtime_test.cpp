@@ -53,6 +53,7 @@ class ServerRuntimeTest : public ::testing::Test {
 
 TEST_F(ServerRuntimeTest, StartBringsUpBothListenersAndShowsWaiting) {
   ServerRuntime runtime(config_);
+  runtime.AllowAnyFreePort();
   runtime.Start();
   ASSERT_NE(runtime.command_server(), nullptr);
   EXPECT_TRUE(runtime.command_server()->listening());
@@ -65,11 +66,28 @@ TEST_F(ServerRuntimeTest, StartBringsUpBothListenersAndShowsWaiting) {
   EXPECT_EQ(runtime.command_server(), nullptr);
 }
 
+// Ports typed as 0 or above 65535 in the settings dialog: 70000 would open
+// port 4464 and 0 some free port; neither opens, and the status bar says so.
+TEST_F(ServerRuntimeTest, APortOutsideTheRangeStaysClosedAndTheUserIsTold) {
+  config_.iPortHttp = 70000;
+  config_.iPortMouse = -1;
+  ServerRuntime runtime(config_);  // port 0 is not any free port here
+  runtime.Start();
+  EXPECT_FALSE(runtime.command_server()->listening());
+  EXPECT_FALSE(runtime.stream_server()->listening());
+  const std::vector<StatusEvent> shown = Consume(&runtime);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].code, kStatusPortUnusable);
+  EXPECT_EQ(shown[0].first_text, "ポートを開けません: コマンド 0, 動画用 70000, マウス -1");
+  EXPECT_TRUE(PortUsable(1, false) && PortUsable(65535, false) && PortUsable(0, true));
+}
+
 TEST_F(ServerRuntimeTest, ADisconnectStopsTheRemoteAndGoesBackToWaiting) {
   test::DatagramReceiver player;
   config_.iUseMouse = 1;
   config_.iPortMouse = player.port();
   ServerRuntime runtime(config_);
+  runtime.AllowAnyFreePort();
   StartAndConnect(&runtime, {}, "127.0.0.1");
   ASSERT_EQ(Consume(&runtime).size(), 1u);
   EXPECT_TRUE(runtime.mouse_remote()->running());
@@ -98,6 +116,7 @@ TEST_F(ServerRuntimeTest, TheRemoteStartsOnlyWithACaptureLibraryAndAnAddress) {
     // remote stays off; where it can, the connected player gets the mouse.
     const bool can_capture = test::ProductLibraryCanCapture();
     ServerRuntime runtime(config_);
+    runtime.AllowAnyFreePort();
     runtime.Start();
     Consume(&runtime);
     runtime.command_server()->status().Post(kStatusConnected, "接続中", "127.0.0.1");
@@ -106,6 +125,7 @@ TEST_F(ServerRuntimeTest, TheRemoteStartsOnlyWithACaptureLibraryAndAnAddress) {
               can_capture ? MouseRemote::kCapturing : MouseRemote::kNotRunning);
   }
   ServerRuntime runtime(config_);
+  runtime.AllowAnyFreePort();
   StartAndConnect(&runtime, {}, "");
   Consume(&runtime);
   EXPECT_EQ(runtime.mouse_remote()->EnableState(), MouseRemote::kNotRunning) << "no session";
@@ -116,6 +136,7 @@ TEST_F(ServerRuntimeTest, HoldingBothButtonsRunsTheForcedDisconnect) {
   config_.iUseMouse = 1;
   config_.iPortMouse = player.port();
   ServerRuntime runtime(config_);
+  runtime.AllowAnyFreePort();
   auto capture = std::make_shared<test::FakeMouseCapture>();
   std::atomic<uint32_t> now{0};
   MouseRemoteParts parts;
@@ -145,6 +166,7 @@ TEST_F(ServerRuntimeTest, HoldingBothButtonsRunsTheForcedDisconnect) {
 
 TEST_F(ServerRuntimeTest, WithoutTheMouseSettingAConnectionLeavesTheRemoteOff) {
   ServerRuntime runtime(config_);
+  runtime.AllowAnyFreePort();
   runtime.Start();
   runtime.command_server()->status().Post(kStatusConnected, "接続中", "10.0.0.7");
   Consume(&runtime);
@@ -153,6 +175,7 @@ TEST_F(ServerRuntimeTest, WithoutTheMouseSettingAConnectionLeavesTheRemoteOff) {
 
 TEST_F(ServerRuntimeTest, ABusyCommandLockSkipsTheTurn) {
   ServerRuntime runtime(config_);
+  runtime.AllowAnyFreePort();
   runtime.Start();
   std::recursive_mutex& lock = runtime.command_server()->lock();
   platform::ManualResetEvent held;

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -68,8 +69,11 @@ class WindowProgram {
                           nullptr, &startup, &process_);
   }
 
-  // The main window once it has its title.
-  HWND WaitForWindow() {
+  // The program's top-level window with this title (the main window by
+  // default) once it exists.
+  HWND WaitForWindow(const wchar_t* title = kTitle) {
+    title_ = title;
+    window_ = nullptr;
     WaitUntil([this] {
       EnumWindows(&Collect, reinterpret_cast<LPARAM>(this));
       return window_ != nullptr;
@@ -89,13 +93,17 @@ class WindowProgram {
     GetWindowThreadProcessId(window, &process_id);
     wchar_t title[128] = {};
     GetWindowTextW(window, title, 128);
-    if (process_id != self->process_.dwProcessId || std::wstring(title) != kTitle) return TRUE;
+    if (process_id != self->process_.dwProcessId || title != self->title_ ||
+        !IsWindowVisible(window)) {
+      return TRUE;
+    }
     self->window_ = window;
     return FALSE;
   }
 
   std::string program_;
   PROCESS_INFORMATION process_ = {};
+  std::wstring title_;
   HWND window_ = nullptr;
 };
 
@@ -134,6 +142,35 @@ RECT WindowRectOf(HWND window) {
   RECT r = {};
   GetWindowRect(window, &r);
   return r;
+}
+
+std::string FileBytes(const std::string& path) {
+  std::string bytes;
+  EXPECT_TRUE(platform::ReadWholeFile(path, &bytes));
+  return bytes;
+}
+
+// A control's text; WM_GETTEXT is carried across processes.
+std::wstring TextOf(HWND window) {
+  wchar_t text[512] = {};
+  SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+// The visible popup menu of a thread, once it shows.
+HWND WaitForPopupMenu(DWORD thread_id) {
+  HWND found = nullptr;
+  WaitUntil([&] {
+    HWND menu = nullptr;
+    while ((menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr) {
+      if (IsWindowVisible(menu) && GetWindowThreadProcessId(menu, nullptr) == thread_id) {
+        found = menu;
+        return true;
+      }
+    }
+    return false;
+  });
+  return found;
 }
 
 class WindowProgramTest : public testing::Test {
@@ -257,6 +294,93 @@ TEST_F(WindowProgramTest, ServesAPlayerAndKeepsWhatTheUserSetsInItsWindow) {
   ASSERT_TRUE(second.WaitForExit(&exit_code));
   EXPECT_EQ(exit_code, 1u);
   EXPECT_EQ(Ini("ch.3", "pcPath"), "applied.vrl");
+}
+
+// The settings dialog from the main window's "設定" button: it shows the
+// settings, Cancel leaves the file as it was, OK stores what the fields hold
+// (a cleared port as 0) and the picked data table file relative to the
+// program folder; a port of 0 is named in the status bar at the next start,
+// and the tray menu's "終了(&Q)" quits as "終了" does.
+TEST_F(WindowProgramTest, SettingsDialogStoresOnOkOnlyAndABadPortIsToldAtTheNextStart) {
+  ASSERT_TRUE(platform::CreateFolder(home_.Join("data")));
+  test::WriteFileOrFail(home_.Join("data\\mine.txt"), "");
+  WindowProgram program(program_);
+  ASSERT_TRUE(program.Start());
+  HWND window = program.WaitForWindow();
+  ASSERT_NE(window, nullptr);
+  const auto open_settings = [&] {
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
+    return program.WaitForWindow(L"設定");
+  };
+  const auto close_with = [&](HWND dialog, int button) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+    return WaitUntil([&] { return !IsWindow(dialog); });
+  };
+
+  HWND dialog = open_settings();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(GetDlgItemInt(dialog, 1034, nullptr, FALSE), command_port_);
+  EXPECT_EQ(Narrow(TextOf(GetDlgItem(dialog, 1016))), Ini("File", "pcExt"));
+  EXPECT_EQ(IsDlgButtonChecked(dialog, 1042) == BST_CHECKED, Ini("Config", "rw.iUseFFMpeg") == "1");
+  ASSERT_TRUE(close_with(dialog, 1002));  // the first close keeps where the dialog was
+
+  const std::string before = FileBytes(ini_);
+  dialog = open_settings();
+  ASSERT_NE(dialog, nullptr);
+  TypeText(dialog, 1016, L"edited");
+  TypeText(dialog, 1032, L"");
+  ASSERT_TRUE(close_with(dialog, 1002));
+  EXPECT_EQ(FileBytes(ini_), before);
+
+  dialog = open_settings();
+  ASSERT_NE(dialog, nullptr);
+  TypeText(dialog, 1016, L"mp4 mkv 動画");
+  TypeText(dialog, 1032, L"");
+  TypeText(dialog, 1014, L"-5");
+  TypeText(dialog, 1035, L"なし");  // not a number
+  Click(dialog, 1037);
+  // "ファイル" opens the file picker at the data table's folder.
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
+  HWND picker = program.WaitForWindow(L"ファイル選択");
+  ASSERT_NE(picker, nullptr);
+  std::wstring chosen = Widen(home_.Join("data\\mine.txt"));
+  std::replace(chosen.begin(), chosen.end(), L'/', L'\\');
+  for (int name_field : {0x47c, 0x480}) {  // the explorer and the old style file name field
+    SetDlgItemTextW(picker, name_field, chosen.c_str());
+  }
+  PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(GetDlgItem(dialog, 1052)) == L"data\\mine.txt"; }))
+      << Narrow(TextOf(GetDlgItem(dialog, 1052)));
+  ASSERT_TRUE(close_with(dialog, 1001));
+  EXPECT_EQ(Ini("File", "pcExt"), "mp4 mkv 動画");
+  EXPECT_EQ(Ini("Config", "iPortHttp"), "0");
+  EXPECT_EQ(Ini("Config", "iLiveTimeOutSec"), "-5");
+  EXPECT_EQ(Ini("Config", "iUseMouseScale"), "0");
+  EXPECT_EQ(Ini("Config", "iServerLog"), "1");
+  EXPECT_EQ(Ini("File", "pcDataTablePath"), "data\\mine.txt");
+  EXPECT_NE(Ini("cdlgConfig", "mrcWnd.rcRight"), "0");
+
+  // Right-click on the tray icon, then "Q" in its menu.
+  SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  PostMessageW(window, kTrayMessage, kTrayIconId, WM_RBUTTONDOWN);
+  HWND menu = WaitForPopupMenu(GetWindowThreadProcessId(window, nullptr));
+  ASSERT_NE(menu, nullptr);
+  PostMessageW(menu, WM_KEYDOWN, 'Q', 0);
+  PostMessageW(menu, WM_CHAR, 'q', 0);
+  DWORD exit_code = 0;
+  ASSERT_TRUE(program.WaitForExit(&exit_code));
+  EXPECT_EQ(exit_code, 1u);
+
+  // The HTTP port 0 stays closed; the status bar says why.
+  WindowProgram next(program_);
+  ASSERT_TRUE(next.Start());
+  window = next.WaitForWindow();
+  ASSERT_NE(window, nullptr);
+  HWND status_bar = GetDlgItem(window, 100);
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(status_bar) == L"ポートを開けません: 動画用 0"; }))
+      << Narrow(TextOf(status_bar));
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(1032, BN_CLICKED), 0);
+  ASSERT_TRUE(next.WaitForExit(&exit_code));
 }
 
 }  // namespace
