@@ -31,6 +31,7 @@
 #include "player_client.h"
 #include "program_output.h"
 #include "test_support.h"
+#include "wine_support.h"
 #include "x_display.h"
 
 namespace velmor {
@@ -38,21 +39,14 @@ namespace {
 
 using platform::ChildProcess;
 
-constexpr char kWine[] = "/usr/bin/wine";
-constexpr uint32_t kWineWaitMs = 60000;  // a first start of Wine in a prefix is slow
+using test::kWine;
+using test::kWineWaitMs;
+using test::WinePath;
 
 uint16_t FreeTcpPort() {
   platform::Socket probe;
   EXPECT_TRUE(probe.ListenTcp(0, 1));
   return probe.LocalPort();
-}
-
-// A Linux path as the Windows program sees it (Wine's drive Z: is "/").
-std::string WinePath(std::string path) {
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return "Z:" + path;
 }
 
 class PivraWineTest : public testing::Test {
