@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
+#include <type_traits>
 
 #include "base/decimal_text.h"
 #include "base/utf.h"
@@ -130,16 +131,21 @@ void ForEachKey(S_CONFIG& config, const KeyIo& io) {
   }
 }
 
-// One setting by name: where its value lives in the record.
+// One setting by name: where its value lives in the record (a const record
+// gives const places).
+template <typename Config>
 struct NamedField {
+  using Number = std::conditional_t<std::is_const_v<Config>, const int, int>;
+  using Text = std::conditional_t<std::is_const_v<Config>, const std::string, std::string>;
   std::string name;
-  int* number = nullptr;
-  std::string* text = nullptr;
+  Number* number = nullptr;
+  Text* text = nullptr;
 };
 
 // Every setting of the record, in file order, by name.
-std::vector<NamedField> NamedFields(S_CONFIG& config) {
-  std::vector<NamedField> fields;
+template <typename Config>
+std::vector<NamedField<Config>> NamedFields(Config& config) {
+  std::vector<NamedField<Config>> fields;
   for (int channel = 0; channel < kChannelCount; ++channel) {
     const std::string section = ChannelSection(channel);
     fields.push_back({section + ".iType", &config.channel[channel].iType, nullptr});
@@ -181,15 +187,14 @@ bool ParseWholeNumber(const std::string& text, int* value) {
 }  // namespace
 
 std::vector<std::string> ConfigKeyNames() {
-  S_CONFIG scratch;
+  const S_CONFIG scratch;
   std::vector<std::string> names;
-  for (const NamedField& field : NamedFields(scratch)) names.push_back(field.name);
+  for (const auto& field : NamedFields(scratch)) names.push_back(field.name);
   return names;
 }
 
 bool GetConfigValue(const S_CONFIG& config, const std::string& name, std::string* value) {
-  S_CONFIG copy = config;
-  for (const NamedField& field : NamedFields(copy)) {
+  for (const auto& field : NamedFields(config)) {
     if (field.name != name) continue;
     *value = field.number != nullptr ? std::to_string(*field.number) : *field.text;
     return true;
@@ -199,7 +204,7 @@ bool GetConfigValue(const S_CONFIG& config, const std::string& name, std::string
 
 bool SetConfigValue(S_CONFIG* config, const std::string& name, const std::string& value,
                     std::string* error) {
-  for (const NamedField& field : NamedFields(*config)) {
+  for (const auto& field : NamedFields(*config)) {
     if (field.name != name) continue;
     if (field.text != nullptr) {
       if (Utf16Length(value) > kConfigTextMax) {
