@@ -155,6 +155,15 @@ int Channel(const std::vector<std::string>& words) {
 
 std::string RunningServerFile() { return BesideProgram("velmorvr-server.pid"); }
 
+int RunningServerProcess() {
+  std::string text;
+  int process_id = 0;
+  if (!platform::ReadWholeFile(RunningServerFile(), &text) || !ParseDecimalInt(text, &process_id)) {
+    return 0;
+  }
+  return platform::IsCopyRunning(process_id) ? process_id : 0;
+}
+
 int RunConfigCommand(const std::vector<std::string>& words) {
   const size_t count = words.size();
   if (count == 1 && words[0] == "list") return List();

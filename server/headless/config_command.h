@@ -19,5 +19,8 @@ int RunConfigCommand(const std::vector<std::string>& words);
 
 // The running server's process id is kept in this file beside its settings.
 std::string RunningServerFile();
+// The process id of a server running with this home, or 0 when none is
+// (or none can be told, on Windows).
+int RunningServerProcess();
 
 }  // namespace velmor

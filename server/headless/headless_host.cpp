@@ -93,6 +93,15 @@ HeadlessOptions ParseHeadlessArguments(const std::vector<std::string>& arguments
       options.home = argument.substr(7);
     } else if (argument == "--pc-folder" && i + 1 < arguments.size()) {
       options.pc_folder = arguments[++i];
+    } else if (argument == "--make-thumbnails" || argument == "--convert") {
+      const BatchMode mode =
+          argument == "--convert" ? BatchMode::kConvert : BatchMode::kMakeThumbnails;
+      if (options.batch != BatchMode::kNone && options.batch != mode) {
+        options.error = "--make-thumbnails and --convert cannot be combined";
+      }
+      options.batch = mode;
+    } else if (options.batch != BatchMode::kNone && !argument.starts_with("-")) {
+      options.batch_paths.push_back(argument);
     } else if (argument == "config") {
       options.config = true;
       options.config_words.assign(arguments.begin() + static_cast<ptrdiff_t>(i) + 1,
@@ -112,7 +121,9 @@ std::string AbsoluteFolder(const std::string& folder) {
   return JoinPath(platform::CurrentFolder(), folder);
 }
 
-void UseHome(const HeadlessOptions& options) {
+}  // namespace
+
+void UseHeadlessHome(const HeadlessOptions& options) {
   const std::string home =
       options.home.empty() ? platform::ExecutableFolder() : AbsoluteFolder(options.home);
   SetProgramFolder(home);
@@ -120,15 +131,13 @@ void UseHome(const HeadlessOptions& options) {
   EnsureFolder(home);
 }
 
-}  // namespace
-
 int RunHeadlessConfig(const HeadlessOptions& options) {
-  UseHome(options);
+  UseHeadlessHome(options);
   return RunConfigCommand(options.config_words);
 }
 
 int RunHeadlessHost(const HeadlessOptions& options) {
-  UseHome(options);
+  UseHeadlessHome(options);
   ServerRuntime runtime;
   Settings& settings = runtime.settings();
   if (!settings.Load()) {

@@ -7,13 +7,17 @@
 
 namespace velmor {
 
+enum class BatchMode { kNone, kMakeThumbnails, kConvert };
+
 struct HeadlessOptions {
   std::string home;       // the program folder; empty: the executable's folder
   std::string pc_folder;  // when set: channel 1 becomes this PC folder
   bool show_help = false;
   bool config = false;  // the config subcommand, with its words
   std::vector<std::string> config_words;
-  std::string error;  // set when the arguments are wrong
+  BatchMode batch = BatchMode::kNone;    // --make-thumbnails or --convert
+  std::vector<std::string> batch_paths;  // the folders or paths after it
+  std::string error;                     // set when the arguments are wrong
 };
 
 HeadlessOptions ParseHeadlessArguments(const std::vector<std::string>& arguments);
@@ -24,5 +28,7 @@ HeadlessOptions ParseHeadlessArguments(const std::vector<std::string>& arguments
 int RunHeadlessHost(const HeadlessOptions& options);
 // The config subcommand on the home's settings (config_command.h).
 int RunHeadlessConfig(const HeadlessOptions& options);
+// Makes the home (--home, else the executable's folder) the program folder.
+void UseHeadlessHome(const HeadlessOptions& options);
 
 }  // namespace velmor

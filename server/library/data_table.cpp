@@ -151,6 +151,13 @@ void DataTable::RefreshDate() {
   RefreshDateLocked();
 }
 
+void DataTable::RefreshDateKeepingTemporaryIds() {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  const int64_t next_temporary_id = next_temporary_id_;
+  RefreshDateLocked();
+  next_temporary_id_ = next_temporary_id;
+}
+
 int64_t DataTable::NewTemporaryId() {
   std::lock_guard<std::recursive_mutex> lock(lock_);
   const int64_t id = next_temporary_id_;

@@ -98,6 +98,9 @@ class DataTable {
   // Today's date for new ids; a new date starts a new sequence. Also
   // restarts the temporary ids. At every player connection.
   void RefreshDate();
+  // Only the date: a new date starts a new sequence; the temporary ids a
+  // player may hold stay valid. For the batch tools.
+  void RefreshDateKeepingTemporaryIds();
   // An id for an item without a record, 0 to kMaxTemporaryId.
   int64_t NewTemporaryId();
 

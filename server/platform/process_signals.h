@@ -18,5 +18,8 @@ int CurrentProcessId();
 // the id now belongs to another program, or where a console program cannot
 // be asked (Windows).
 bool RequestReloadOfCopy(int process_id);
+// True when the process id names another running copy of this same program
+// (not this process). Always false where it cannot be told (Windows).
+bool IsCopyRunning(int process_id);
 
 }  // namespace velmor::platform

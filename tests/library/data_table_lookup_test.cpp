@@ -215,6 +215,16 @@ TEST_F(LookupTest, AfterMidnightIdsTakeTheNewDateFromTheNextConnection) {
   EXPECT_EQ(locked.CreateRecord("/v/e.mp4", 5)->id_text, "20240316_10_000001");
 }
 
+TEST_F(LookupTest, ABatchToolTakesTheNewDateWithoutRestartingThePlayersTemporaryIds) {
+  auto table = OpenTable();
+  EXPECT_EQ(table->NewTemporaryId(), 0);
+  EXPECT_EQ(table->NewTemporaryId(), 1);
+  fake_local_time = {2024, 3, 16, 0, 0, 5, 0};
+  table->RefreshDateKeepingTemporaryIds();
+  EXPECT_EQ(table->NewTemporaryId(), 2) << "the connected player still holds 0 and 1";
+  EXPECT_EQ(table->Lock().CreateRecord("/v/a.mp4", 1)->id_text, "20240316_10_000000");
+}
+
 TEST_F(LookupTest, TheSequenceContinuesAfterTheThumbnailsOfTheDay) {
   ASSERT_TRUE(EnsureFolder(thumbnails_));
   for (const char* name :

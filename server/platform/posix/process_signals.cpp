@@ -92,12 +92,16 @@ std::string ProgramOf(const std::string& process) {
 
 }  // namespace
 
-bool RequestReloadOfCopy(int process_id) {
+bool IsCopyRunning(int process_id) {
   if (process_id <= 0 || process_id == static_cast<int>(getpid())) return false;
-  // A process id left in a file may since belong to another program, which
-  // a hang-up would end.
+  // A process id left in a file may since belong to another program.
   const std::string program = ProgramOf(std::to_string(process_id));
-  if (program.empty() || program != ProgramOf("self")) return false;
+  return !program.empty() && program == ProgramOf("self");
+}
+
+bool RequestReloadOfCopy(int process_id) {
+  // Another program under a reused id would end at a hang-up.
+  if (!IsCopyRunning(process_id)) return false;
   return kill(static_cast<pid_t>(process_id), SIGHUP) == 0;
 }
 

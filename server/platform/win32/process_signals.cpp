@@ -58,4 +58,6 @@ int CurrentProcessId() { return static_cast<int>(GetCurrentProcessId()); }
 // A console program has no reload request on Windows.
 bool RequestReloadOfCopy(int) { return false; }
 
+bool IsCopyRunning(int) { return false; }
+
 }  // namespace velmor::platform
