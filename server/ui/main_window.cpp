@@ -17,6 +17,7 @@
 #include "ui/dialog_placement.h"
 #include "ui/resource.h"
 #include "ui/settings_dialog.h"
+#include "ui/tool_dialogs.h"
 
 namespace velmor::ui {
 namespace {
@@ -168,8 +169,10 @@ void MainWindow::OnCommand(int id, int notification) {
       break;
     case IDC_CONVERT:
     case IDM_CONVERT:
+      ShowConverterDialog(instance_, window_, runtime_);
+      break;
     case IDM_MAKE_THUMBNAILS:
-      // The converter and batch thumbnail dialogs come here.
+      ShowThumbnailBatchDialog(instance_, window_, runtime_);
       break;
     case IDC_MOUSE_ON:
       if (MouseRemote* remote = runtime_->mouse_remote()) remote->CaptureOn();

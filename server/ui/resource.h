@@ -100,3 +100,16 @@
 #define IDC_CFG_CACHE_SIZE 1044
 #define IDC_CFG_CACHE_COUNT 1045
 #define IDC_CFG_CACHE_PROTECT 1046
+
+// The two tool dialogs (136 the thumbnail maker, 108 the converter) and
+// their progress window (135).
+#define IDD_CONVERTER 108
+#define IDD_PROGRESS 135
+#define IDD_THUMBNAIL_BATCH 136
+#define IDC_TOOL_SEARCH_LIST 1019
+#define IDC_TOOL_OLD_MARKER_FOLDER 1017
+#define IDC_TOOL_OLD_THUMBNAIL_FOLDER 1020
+#define IDC_TOOL_CLOSE 1049
+#define IDC_TOOL_START 1050
+#define IDC_PROGRESS_TEXT 1146
+#define IDC_PROGRESS_BUTTON 1002
