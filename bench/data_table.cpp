@@ -1,15 +1,23 @@
-// bench_data_table [--records N] [--lookups M]
+// bench_data_table [--records N] [--lookups M] [--profile-loads K]
 // Times the library data table on a generated table of N records (default
 // 200,000): loading a file out of order (sorted on load), saving it,
 // loading it in order, M lookups (default 100,000) by path and size and by
 // id. For scale it times reading and writing the same file with plain stdio
-// line loops and prints the ratios, and it loads half the table to show how
-// loading grows.
+// line loops and reading the same records from an indexed SQLite table into
+// structs (the library store media servers commonly use; left out when the
+// build found no SQLite), prints the ratios, and it loads half the table to
+// show how loading grows. --profile-loads K only loads the table K times, for
+// a profiler (perf record) to see where loading spends its time. On Linux it prints the memory the
+// loaded table holds (resident set growth) and the process' peak.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <random>
 #include <string>
@@ -20,6 +28,44 @@
 #include "library/data_table_file.h"
 #include "platform/file_system.h"
 
+#ifdef VELMOR_BENCH_SQLITE
+#include <sqlite3.h>
+#endif
+
+// Every allocation through operator new counted, so the bench can say how
+// many bytes the loaded table holds and how many its load needs at most,
+// whatever the allocator keeps resident from earlier work.
+namespace heap_count {
+std::atomic<long long> live{0};
+std::atomic<long long> peak{0};
+constexpr size_t kHeader = 16;  // keeps the block's alignment
+
+void* Allocate(size_t size) {
+  void* block = std::malloc(size + kHeader);
+  if (block == nullptr) throw std::bad_alloc();
+  *static_cast<size_t*>(block) = size;
+  const long long now = live += static_cast<long long>(size);
+  long long seen = peak.load(std::memory_order_relaxed);
+  while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+  }
+  return static_cast<char*>(block) + kHeader;
+}
+
+void Free(void* pointer) {
+  if (pointer == nullptr) return;
+  char* block = static_cast<char*>(pointer) - kHeader;
+  live -= static_cast<long long>(*reinterpret_cast<size_t*>(block));
+  std::free(block);
+}
+}  // namespace heap_count
+
+void* operator new(size_t size) { return heap_count::Allocate(size); }
+void* operator new[](size_t size) { return heap_count::Allocate(size); }
+void operator delete(void* pointer) noexcept { heap_count::Free(pointer); }
+void operator delete[](void* pointer) noexcept { heap_count::Free(pointer); }
+void operator delete(void* pointer, size_t) noexcept { heap_count::Free(pointer); }
+void operator delete[](void* pointer, size_t) noexcept { heap_count::Free(pointer); }
+
 namespace {
 
 using velmor::DataTable;
@@ -29,6 +75,7 @@ using Clock = std::chrono::steady_clock;
 struct BenchOptions {
   int records = 200000;
   int lookups = 100000;
+  int profile_loads = 0;
 };
 
 double MillisecondsSince(Clock::time_point start) {
@@ -52,6 +99,8 @@ std::optional<BenchOptions> ParseArguments(int argc, char** argv) {
       options.records = *value;
     } else if (name == "--lookups") {
       options.lookups = *value;
+    } else if (name == "--profile-loads") {
+      options.profile_loads = *value;
     } else {
       return std::nullopt;
     }
@@ -150,6 +199,122 @@ double TimeLookups(DataTable* table, const std::vector<S_DATATABLE>& records, in
   return MillisecondsSince(start);
 }
 
+// A "Vm...:" figure of /proc/self/status in kB; -1 where there is none.
+long long StatusKilobytes(const char* key) {
+  std::string status;
+  if (!velmor::platform::ReadWholeFile("/proc/self/status", &status)) return -1;
+  const size_t at = status.find(key);
+  if (at == std::string::npos) return -1;
+  return std::atoll(status.c_str() + at + std::strlen(key));
+}
+
+#ifdef VELMOR_BENCH_SQLITE
+// The records as a media server keeps its library in SQLite: one row each,
+// the id as the integer primary key, an index on name and size for lookups.
+bool WriteSqlite(const std::string& path, const std::vector<S_DATATABLE>& records) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
+  bool ok = sqlite3_exec(db,
+                         "CREATE TABLE records(id INTEGER PRIMARY KEY, id_text TEXT, "
+                         "date_time INTEGER, file_size INTEGER, flags INTEGER, path TEXT, "
+                         "name TEXT, tags TEXT);"
+                         "BEGIN;",
+                         nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_stmt* insert = nullptr;
+  ok = ok && sqlite3_prepare_v2(db, "INSERT INTO records VALUES(?,?,?,?,?,?,?,?)", -1, &insert,
+                                nullptr) == SQLITE_OK;
+  for (size_t i = 0; ok && i < records.size(); ++i) {
+    const S_DATATABLE& record = records[i];
+    const std::string_view name = record.name();
+    sqlite3_bind_int64(insert, 1, record.id_int);
+    sqlite3_bind_text(insert, 2, record.id_text.data(), static_cast<int>(record.id_text.size()),
+                      SQLITE_STATIC);
+    sqlite3_bind_int64(insert, 3, record.date_time);
+    sqlite3_bind_int64(insert, 4, record.file_size);
+    sqlite3_bind_int64(insert, 5, record.flags);
+    sqlite3_bind_text(insert, 6, record.path.data(), static_cast<int>(record.path.size()),
+                      SQLITE_STATIC);
+    sqlite3_bind_text(insert, 7, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 8, record.tags.data(), static_cast<int>(record.tags.size()),
+                      SQLITE_STATIC);
+    ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
+  }
+  sqlite3_finalize(insert);
+  ok = ok && sqlite3_exec(db, "COMMIT; CREATE INDEX by_name ON records(name, file_size);", nullptr,
+                          nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
+}
+
+std::string ColumnText(sqlite3_stmt* statement, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+  return text == nullptr
+             ? std::string()
+             : std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column)));
+}
+
+// Opens the database and reads every row into a struct, as a server loading
+// its library would.
+double TimeSqliteLoad(const std::string& path, size_t* rows) {
+  const Clock::time_point start = Clock::now();
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return 0;
+  sqlite3_stmt* select = nullptr;
+  std::vector<S_DATATABLE> records;
+  if (sqlite3_prepare_v2(db, "SELECT * FROM records", -1, &select, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(select) == SQLITE_ROW) {
+      S_DATATABLE& record = records.emplace_back();
+      record.id_int = sqlite3_column_int64(select, 0);
+      record.id_text = ColumnText(select, 1);
+      record.date_time = sqlite3_column_int64(select, 2);
+      record.file_size = sqlite3_column_int64(select, 3);
+      record.flags = sqlite3_column_int64(select, 4);
+      record.SetPath(ColumnText(select, 5));
+      record.tags = ColumnText(select, 7);
+    }
+  }
+  sqlite3_finalize(select);
+  sqlite3_close(db);
+  *rows = records.size();
+  return MillisecondsSince(start);
+}
+
+// The same lookups as TimeLookups: by name and size through the index, and
+// by id, each a prepared statement bound, stepped and reset.
+double TimeSqliteLookups(const std::string& path, const std::vector<S_DATATABLE>& records,
+                         int count, std::mt19937_64* random, int* found) {
+  std::uniform_int_distribution<size_t> pick(0, records.size() - 1);
+  std::vector<size_t> picks(static_cast<size_t>(count));
+  for (size_t& index : picks) index = pick(*random);
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return 0;
+  sqlite3_stmt* by_name = nullptr;
+  sqlite3_stmt* by_id = nullptr;
+  sqlite3_prepare_v2(db, "SELECT * FROM records WHERE name=? AND file_size=?", -1, &by_name,
+                     nullptr);
+  sqlite3_prepare_v2(db, "SELECT * FROM records WHERE id=?", -1, &by_id, nullptr);
+  const Clock::time_point start = Clock::now();
+  for (size_t i = 0; i < picks.size(); ++i) {
+    const S_DATATABLE& wanted = records[picks[i]];
+    sqlite3_stmt* statement = i % 2 == 0 ? by_name : by_id;
+    if (i % 2 == 0) {
+      const std::string_view name = wanted.name();
+      sqlite3_bind_text(statement, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+      sqlite3_bind_int64(statement, 2, wanted.file_size);
+    } else {
+      sqlite3_bind_int64(statement, 1, wanted.id_int);
+    }
+    if (sqlite3_step(statement) == SQLITE_ROW) ++*found;
+    sqlite3_reset(statement);
+  }
+  const double ms = MillisecondsSince(start);
+  sqlite3_finalize(by_name);
+  sqlite3_finalize(by_id);
+  sqlite3_close(db);
+  return ms;
+}
+#endif
+
 std::string MakeWorkFolder() {
   std::random_device seed;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -185,6 +350,37 @@ int Run(const BenchOptions& options, const std::string& folder) {
   std::printf("%d records, %lld bytes\n", options.records,
               static_cast<long long>(velmor::GetFileSize64(unordered)));
 
+  if (options.profile_loads > 0) {
+    records.clear();
+    shuffled.clear();
+    DataTable sorted;
+    sorted.Open({10, table_file, ""});
+    sorted.Save();
+    double total_ms = 0;
+    for (int i = 0; i < options.profile_loads; ++i) total_ms += TimeLoad(table_file, 11);
+    Print("load, in order (mean)", total_ms / options.profile_loads);
+    return 0;
+  }
+  const long long resident_before_kb = StatusKilobytes("VmRSS:");
+  {
+    // The memory a loaded table holds, and the most its load needs at once:
+    // heap bytes asked for (exact), and the resident set's growth (which
+    // depends on what the allocator kept from the work above).
+    const long long live_before = heap_count::live;
+    heap_count::peak = live_before;
+    DataTable held;
+    held.Open({10, table_file, ""});
+    const double mb = 1024.0 * 1024.0;
+    std::printf("%-44s %10.1f MB\n", "heap held by the loaded table",
+                static_cast<double>(heap_count::live - live_before) / mb);
+    std::printf("%-44s %10.1f MB\n", "heap peak during the load",
+                static_cast<double>(heap_count::peak - live_before) / mb);
+    const long long resident_kb = StatusKilobytes("VmRSS:");
+    if (resident_before_kb >= 0 && resident_kb >= 0) {
+      std::printf("%-44s %10.1f MB\n", "resident set growth with the table loaded",
+                  static_cast<double>(resident_kb - resident_before_kb) / 1024.0);
+    }
+  }
   Print("load, out of order (sorted on load)", TimeLoad(unordered, 10));
   DataTable table;
   table.Open({10, table_file, ""});
@@ -206,10 +402,44 @@ int Run(const BenchOptions& options, const std::string& folder) {
   size_t lines = 0;
   const double read_ms = TimeStdioRead(table_file, &lines);
   const double write_ms = TimeStdioWrite(stdio_file, records);
+  // What flushing the file to disk costs alone: the same bytes written
+  // whole, flushed and renamed, with no text to build.
+  std::string text;
+  velmor::platform::ReadWholeFile(table_file, &text);
+  start = Clock::now();
+  velmor::platform::WriteFileAtomically(stdio_file, text);
+  const double durable_ms = MillisecondsSince(start);
+  text = std::string();
   Print("stdio: read the file line by line", read_ms);
   Print("stdio: write the file line by line", write_ms);
+  Print("write the bytes whole, fsync, rename", durable_ms);
   std::printf("%-44s %10.1f x\n", "load / stdio read", load_ms / std::max(read_ms, 0.001));
   std::printf("%-44s %10.1f x\n", "save / stdio write", save_ms / std::max(write_ms, 0.001));
+  std::printf("%-44s %10.1f x\n", "save / (stdio write + whole write, fsync)",
+              save_ms / std::max(write_ms + durable_ms, 0.001));
+#ifdef VELMOR_BENCH_SQLITE
+  const std::string sqlite_file = folder + "/library.db";
+  if (WriteSqlite(sqlite_file, records)) {
+    size_t rows = 0;
+    const double sqlite_ms = TimeSqliteLoad(sqlite_file, &rows);
+    int sqlite_found = 0;
+    const double sqlite_lookup_ms =
+        TimeSqliteLookups(sqlite_file, records, options.lookups, &random, &sqlite_found);
+    std::snprintf(label, sizeof label, "sqlite: SELECT * into structs (%zu rows)", rows);
+    Print(label, sqlite_ms);
+    std::snprintf(label, sizeof label, "sqlite: %d indexed lookups (%d found)", options.lookups,
+                  sqlite_found);
+    Print(label, sqlite_lookup_ms);
+    std::printf("%-44s %10.3f us\n", "  per lookup", sqlite_lookup_ms * 1000.0 / options.lookups);
+    std::printf("%-44s %10.2f x\n", "load / sqlite load", load_ms / std::max(sqlite_ms, 0.001));
+    std::printf("%-44s %10.2f x\n", "lookup / sqlite lookup",
+                lookup_ms / std::max(sqlite_lookup_ms, 0.001));
+  } else {
+    std::printf("sqlite: cannot write the reference database\n");
+  }
+#else
+  std::printf("sqlite: reference missing (built without SQLite's headers and library)\n");
+#endif
 
   // Half the records: loading should take about half the time, not a quarter.
   records.resize(records.size() / 2);
@@ -231,7 +461,7 @@ int Run(const BenchOptions& options, const std::string& folder) {
 int main(int argc, char** argv) {
   const auto options = ParseArguments(argc, argv);
   if (!options) {
-    std::cerr << "usage: bench_data_table [--records N] [--lookups M]\n";
+    std::cerr << "usage: bench_data_table [--records N] [--lookups M] [--profile-loads K]\n";
     return 2;
   }
   const std::string folder = MakeWorkFolder();

@@ -201,9 +201,7 @@ void DataTable::LoadFile() {
   // written over it, and until then nothing is.
   seen_valid_ = result != ReadResult::kUnreadable;
   seen_ = stamp;
-  for (S_DATATABLE& record : text.records) {
-    store_.AppendToIndexes(store_.AddToPool(std::move(record)));
-  }
+  store_.AdoptAndAppend(std::move(text.records));
   if (!store_.PrimaryInOrder()) {
     store_.SortPrimary();
     TouchLocked(nullptr);  // rewrite the file in order

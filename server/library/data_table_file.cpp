@@ -1,6 +1,7 @@
 #include "library/data_table_file.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace velmor {
 namespace {
@@ -9,11 +10,18 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kRecordMark = "#dat";
 constexpr int kFieldCount = 6;
 
+// The first '"' from `from` on, or the line's size. A plain loop: the
+// gaps between quotes are short, shorter than a memchr call is worth.
+size_t NextQuote(std::string_view line, size_t from) {
+  while (from < line.size() && line[from] != '"') ++from;
+  return from;
+}
+
 // The next field from *pos on; false when its quotes are missing or open.
 bool TakeField(std::string_view line, size_t* pos, std::string_view* field) {
   *field = {};
-  const size_t open = line.find('"', *pos);
-  if (open == std::string_view::npos) {
+  const size_t open = NextQuote(line, *pos);
+  if (open == line.size()) {
     *pos = line.size();
     return false;
   }
@@ -23,8 +31,8 @@ bool TakeField(std::string_view line, size_t* pos, std::string_view* field) {
     *pos = open + run;
     return true;
   }
-  const size_t close = line.find('"', open + 1);
-  if (close == std::string_view::npos) {
+  const size_t close = NextQuote(line, open + 1);
+  if (close == line.size()) {
     *field = line.substr(open + 1);
     *pos = line.size();
     return false;
@@ -80,12 +88,15 @@ void AppendHex(int64_t value, size_t width, std::string* out) {
 
 void AppendQuotedField(std::string_view text, std::string* out) {
   out->append("\t\"");
-  for (size_t cut = text.find_first_of("\"\n"); cut != std::string_view::npos;
-       cut = text.find_first_of("\"\n")) {
-    out->append(text.substr(0, cut));
-    text.remove_prefix(cut + 1);
+  // One pass over the bytes: find_first_of with two characters would call
+  // memchr on the pair for every byte of every field.
+  size_t kept = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '"' && text[i] != '\n') continue;
+    out->append(text.substr(kept, i - kept));
+    kept = i + 1;
   }
-  out->append(text);
+  out->append(text.substr(kept));
   out->push_back('"');
 }
 
@@ -97,6 +108,65 @@ void AppendNumberField(int64_t value, size_t width, bool hex, std::string* out) 
     AppendDecimal(value, width, out);
   }
   out->push_back('"');
+}
+
+bool HasLineBreaker(std::string_view text) {
+  return std::memchr(text.data(), '"', text.size()) != nullptr ||
+         std::memchr(text.data(), '\n', text.size()) != nullptr;
+}
+
+// Right-aligned digits (and sign) of a number field, written backwards
+// from `end`; returns where they begin.
+char* FormatNumberField(int64_t value, size_t width, bool hex, char* end) {
+  char* at = end;
+  if (hex) {
+    uint64_t bits = static_cast<uint64_t>(value);
+    do {
+      *--at = "0123456789abcdef"[bits & 15];
+      bits >>= 4;
+    } while (bits != 0);
+  } else {
+    // Unsigned, so the most negative value prints too.
+    uint64_t magnitude =
+        value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+      *--at = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) *--at = '-';
+  }
+  while (static_cast<size_t>(end - at) < width) *--at = ' ';
+  return at;
+}
+
+char* Put(char* at, std::string_view text) {
+  if (!text.empty()) std::memcpy(at, text.data(), text.size());
+  return at + text.size();
+}
+
+// A record line whose texts hold nothing to leave out, sized first and
+// written in place: the save writes one per record.
+void AppendCleanRecordLine(const S_DATATABLE& record, std::string* out) {
+  char numbers[3][24];
+  const char* date_at = FormatNumberField(record.date_time, 14, false, numbers[0] + 24);
+  const std::string_view date(date_at, static_cast<size_t>(numbers[0] + 24 - date_at));
+  const char* size_at = FormatNumberField(record.file_size, 11, false, numbers[1] + 24);
+  const std::string_view size(size_at, static_cast<size_t>(numbers[1] + 24 - size_at));
+  const char* flags_at = FormatNumberField(record.flags, 8, true, numbers[2] + 24);
+  const std::string_view flags(flags_at, static_cast<size_t>(numbers[2] + 24 - flags_at));
+  const std::string_view fields[kFieldCount] = {record.id_text, date,        size,
+                                                flags,          record.path, record.tags};
+  size_t length = kRecordMark.size() + 2;  // the mark and CR LF
+  for (const std::string_view field : fields) length += field.size() + 3;
+  const size_t start = out->size();
+  out->resize(start + length);
+  char* at = Put(out->data() + start, kRecordMark);
+  for (const std::string_view field : fields) {
+    at = Put(at, "\t\"");
+    at = Put(at, field);
+    *at++ = '"';
+  }
+  Put(at, "\r\n");
 }
 
 // A line that is not a record is a note of the user's and is ignored,
@@ -117,9 +187,11 @@ void ReadLine(std::string_view line, TableText* table) {
     table->damaged = true;
     return;
   }
-  S_DATATABLE record;
+  // Read in place at the end of the records, and taken back when unusable.
+  S_DATATABLE& record = table->records.emplace_back();
   switch (ParseRecordLine(line, &record)) {
     case RecordLineResult::kNotRecord:
+      table->records.pop_back();
       return;
     case RecordLineResult::kIncomplete:
       table->damaged = true;
@@ -130,9 +202,8 @@ void ReadLine(std::string_view line, TableText* table) {
   const size_t text_bytes = record.id_text.size() + record.path.size() + record.tags.size();
   if (!IsRecordId(record.id_int) || text_bytes > kMaxRecordLineBytes - kLongestLineOverhead) {
     table->damaged = true;
-    return;
+    table->records.pop_back();
   }
-  table->records.push_back(std::move(record));
 }
 
 }  // namespace
@@ -163,6 +234,11 @@ void AppendTableHeader(std::string* out) {
 }
 
 void AppendRecordLine(const S_DATATABLE& record, std::string* out) {
+  if (!HasLineBreaker(record.id_text) && !HasLineBreaker(record.path) &&
+      !HasLineBreaker(record.tags)) {
+    AppendCleanRecordLine(record, out);
+    return;
+  }
   out->append(kRecordMark);
   AppendQuotedField(record.id_text, out);
   AppendNumberField(record.date_time, 14, false, out);

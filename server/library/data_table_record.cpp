@@ -8,16 +8,6 @@
 namespace velmor {
 namespace {
 
-// UTF-8 lead bytes of U+E000 to U+FFFF (EE, EF) move above those of
-// U+10000 and up (F0 to F4), which is where UTF-16 puts them; every other
-// byte keeps its order. A permutation of all byte values, so any byte string
-// still has one place in the order.
-uint8_t Utf16OrderRank(uint8_t byte) {
-  if (byte >= 0xF0) return static_cast<uint8_t>(byte - 2);
-  if (byte == 0xEE || byte == 0xEF) return static_cast<uint8_t>(byte + 0x10);
-  return byte;
-}
-
 // The index of the first byte where a and b differ, or size. Eight bytes at
 // a time: sorting a large table compares names millions of times.
 size_t FirstDifference(const char* a, const char* b, size_t size) {
@@ -43,8 +33,12 @@ void S_DATATABLE::SetPath(std::string_view new_path) {
 }
 
 size_t NamePosition(std::string_view path) {
-  const size_t separator = path.find_last_of("/\\");
-  return separator == std::string_view::npos ? 0 : separator + 1;
+  // A plain loop from the end: find_last_of with two characters calls
+  // memchr on the pair for every byte, and loading a table does this for
+  // every record.
+  size_t at = path.size();
+  while (at > 0 && path[at - 1] != '/' && path[at - 1] != '\\') --at;
+  return at;
 }
 
 bool IsStorablePath(std::string_view path) {
@@ -59,8 +53,8 @@ int CompareNames(std::string_view a, std::string_view b) {
     if (a.size() == b.size()) return 0;
     return a.size() < b.size() ? -1 : 1;
   }
-  const uint8_t rank_a = Utf16OrderRank(static_cast<uint8_t>(a[at]));
-  const uint8_t rank_b = Utf16OrderRank(static_cast<uint8_t>(b[at]));
+  const uint8_t rank_a = NameByteRank(static_cast<uint8_t>(a[at]));
+  const uint8_t rank_b = NameByteRank(static_cast<uint8_t>(b[at]));
   return rank_a < rank_b ? -1 : 1;
 }
 

@@ -56,6 +56,15 @@ bool IsStorablePath(std::string_view path);
 // from UTF-16 order only between characters above U+FFFF (surrogate pairs in
 // UTF-16) and those from U+E000 to U+FFFF.
 int CompareNames(std::string_view a, std::string_view b);
+// The place of a name byte in that order: UTF-8 lead bytes of U+E000 to
+// U+FFFF (EE, EF) move above those of U+10000 and up (F0 to F4), which is
+// where UTF-16 puts them; every other byte keeps its order. A permutation of
+// all byte values, so any byte string still has one place in the order.
+inline uint8_t NameByteRank(uint8_t byte) {
+  if (byte >= 0xF0) return static_cast<uint8_t>(byte - 2);
+  if (byte == 0xEE || byte == 0xEF) return static_cast<uint8_t>(byte + 0x10);
+  return byte;
+}
 
 // YYYYMMDD and YYYYMMDDhhmmss of a local time.
 int DateNumber(const platform::LocalTime& time);

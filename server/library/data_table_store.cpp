@@ -33,27 +33,104 @@ void Link(DataTableStore::Index* index, S_DATATABLE* record, Less less) {
   index->insert(std::upper_bound(index->begin(), index->end(), record, less), record);
 }
 
-bool KeyLess(int64_t a, int64_t b) { return a < b; }
-bool KeyLess(std::string_view a, std::string_view b) { return CompareNames(a, b) < 0; }
-bool KeyLess(const std::pair<int64_t, std::string_view>& a,
-             const std::pair<int64_t, std::string_view>& b) {
-  if (a.first != b.first) return a.first < b.first;
-  return CompareNames(a.second, b.second) < 0;
+// Sixteen bytes of a name from `depth` on as two numbers that order as
+// CompareNames orders the bytes (each byte by its NameByteRank, the first
+// byte highest), bytes past the end as zero; and how many bytes are left from
+// `depth`, capped at 17 (more than the chunk holds: the name goes on).
+// Equal chunks with fewer than 17 left mean equal names; a name that ends
+// where another has a zero byte still sorts first, by its count.
+struct NameChunk {
+  uint64_t high = 0;
+  uint64_t low = 0;
+  uint32_t left = 0;
+};
+
+constexpr size_t kChunkBytes = 16;
+
+uint64_t RankedWord(const char* bytes, size_t count) {
+  uint64_t word = 0;
+  for (size_t i = 0; i < count; ++i) {
+    word |= uint64_t{NameByteRank(static_cast<uint8_t>(bytes[i]))} << (56 - 8 * i);
+  }
+  return word;
 }
 
-// A stable sort of the index by a key taken out of each record once: the
-// comparisons then read a compact array instead of chasing a pointer into
-// the pool each time, which makes loading a large table several times
-// faster.
-template <typename KeyOf>
-void SortByKey(DataTableStore::Index* index, KeyOf key_of) {
-  using Key = decltype(key_of(nullptr));
-  std::vector<std::pair<Key, S_DATATABLE*>> keyed;
-  keyed.reserve(index->size());
-  for (S_DATATABLE* record : *index) keyed.emplace_back(key_of(record), record);
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& a, const auto& b) { return KeyLess(a.first, b.first); });
-  for (size_t i = 0; i < keyed.size(); ++i) (*index)[i] = keyed[i].second;
+NameChunk ChunkAt(std::string_view name, size_t depth) {
+  NameChunk chunk;
+  const size_t left = name.size() > depth ? name.size() - depth : 0;
+  const size_t take = std::min(left, kChunkBytes);
+  const char* bytes = name.data() + depth;
+  chunk.high = RankedWord(bytes, std::min<size_t>(take, 8));
+  if (take > 8) chunk.low = RankedWord(bytes + 8, take - 8);
+  chunk.left = static_cast<uint32_t>(std::min(left, kChunkBytes + 1));
+  return chunk;
+}
+
+// One entry of a sort: a leading number (the size, or 0), the name's chunk
+// at the current depth and the entry's place in the index before the sort,
+// which breaks every tie and so keeps the sort stable.
+struct SortEntry {
+  int64_t lead;
+  NameChunk chunk;
+  uint32_t place;
+  S_DATATABLE* record;
+};
+
+bool SameKey(const SortEntry& a, const SortEntry& b) {
+  return a.lead == b.lead && a.chunk.high == b.chunk.high && a.chunk.low == b.chunk.low &&
+         a.chunk.left == b.chunk.left;
+}
+
+bool EntryLess(const SortEntry& a, const SortEntry& b) {
+  if (a.lead != b.lead) return a.lead < b.lead;
+  if (a.chunk.high != b.chunk.high) return a.chunk.high < b.chunk.high;
+  if (a.chunk.low != b.chunk.low) return a.chunk.low < b.chunk.low;
+  if (a.chunk.left != b.chunk.left) return a.chunk.left < b.chunk.left;
+  return a.place < b.place;
+}
+
+// A stable sort of the index by (lead, name), sixteen name bytes at a time:
+// the entries are sorted by the numbers alone, then each run that ties on
+// them and whose names go on is sorted again by the next sixteen bytes. The
+// comparisons read a compact array instead of two names in the pool each,
+// and a name is read again only where it shares its first sixteen bytes
+// with another, which makes sorting a large table several times faster than
+// comparing names.
+template <typename LeadOf>
+void SortByLeadAndName(DataTableStore::Index* index, LeadOf lead_of) {
+  const size_t count = index->size();
+  std::vector<SortEntry> entries(count);
+  for (size_t i = 0; i < count; ++i) {
+    S_DATATABLE* record = (*index)[i];
+    entries[i] = {lead_of(record), ChunkAt(record->name(), 0), static_cast<uint32_t>(i), record};
+  }
+  std::sort(entries.begin(), entries.end(), &EntryLess);
+  struct Run {
+    size_t begin, end, depth;
+  };
+  std::vector<Run> runs;
+  const auto queue_ties = [&](size_t begin, size_t end, size_t depth) {
+    for (size_t first = begin; first < end;) {
+      size_t last = first + 1;
+      while (last < end && SameKey(entries[last], entries[first])) ++last;
+      if (last - first > 1 && entries[first].chunk.left > kChunkBytes) {
+        runs.push_back({first, last, depth});
+      }
+      first = last;
+    }
+  };
+  queue_ties(0, count, kChunkBytes);
+  while (!runs.empty()) {
+    const Run run = runs.back();
+    runs.pop_back();
+    for (size_t i = run.begin; i < run.end; ++i) {
+      entries[i].chunk = ChunkAt(entries[i].record->name(), run.depth);
+    }
+    std::sort(entries.begin() + static_cast<std::ptrdiff_t>(run.begin),
+              entries.begin() + static_cast<std::ptrdiff_t>(run.end), &EntryLess);
+    queue_ties(run.begin, run.end, run.depth + kChunkBytes);
+  }
+  for (size_t i = 0; i < count; ++i) (*index)[i] = entries[i].record;
 }
 
 }  // namespace
@@ -67,7 +144,6 @@ DataTableStore::DataTableStore() {
 void DataTableStore::Clear() {
   ClearIndexes();
   blocks_.clear();
-  used_in_last_block_ = kSlotsPerBlock;
 }
 
 void DataTableStore::ClearIndexes() {
@@ -77,13 +153,20 @@ void DataTableStore::ClearIndexes() {
 }
 
 S_DATATABLE* DataTableStore::AddToPool(S_DATATABLE record) {
-  if (used_in_last_block_ == kSlotsPerBlock) {
-    blocks_.push_back(std::make_unique<S_DATATABLE[]>(kSlotsPerBlock));
-    used_in_last_block_ = 0;
+  if (blocks_.empty() || blocks_.back().size() == blocks_.back().capacity()) {
+    blocks_.emplace_back().reserve(kSlotsPerBlock);
   }
-  S_DATATABLE* slot = &blocks_.back()[used_in_last_block_++];
-  *slot = std::move(record);
-  return slot;
+  return &blocks_.back().emplace_back(std::move(record));
+}
+
+void DataTableStore::AdoptAndAppend(std::vector<S_DATATABLE>&& records) {
+  if (records.empty()) return;
+  const size_t count = by_primary_.size() + records.size();
+  for (Index* index : {&by_primary_, &by_id_, &by_name_}) index->reserve(count);
+  // Before the block with room left, so new records still fill that first.
+  const auto at = blocks_.empty() ? blocks_.end() : blocks_.end() - 1;
+  std::vector<S_DATATABLE>& block = *blocks_.insert(at, std::move(records));
+  for (S_DATATABLE& record : block) AppendToIndexes(&record);
 }
 
 void DataTableStore::AppendToIndexes(S_DATATABLE* record) {
@@ -118,13 +201,19 @@ bool DataTableStore::PrimaryInOrder() const {
 }
 
 void DataTableStore::SortPrimary() {
-  SortByKey(&by_primary_,
-            [](const S_DATATABLE* record) { return std::pair(record->file_size, record->name()); });
+  SortByLeadAndName(&by_primary_, [](const S_DATATABLE* record) { return record->file_size; });
 }
 
 void DataTableStore::SortIdAndName() {
-  SortByKey(&by_id_, [](const S_DATATABLE* record) { return record->id_int; });
-  SortByKey(&by_name_, [](const S_DATATABLE* record) { return record->name(); });
+  if (!std::is_sorted(by_id_.begin(), by_id_.end(), &IdLess)) {
+    std::vector<std::pair<int64_t, S_DATATABLE*>> keyed;
+    keyed.reserve(by_id_.size());
+    for (S_DATATABLE* record : by_id_) keyed.emplace_back(record->id_int, record);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < keyed.size(); ++i) by_id_[i] = keyed[i].second;
+  }
+  SortByLeadAndName(&by_name_, [](const S_DATATABLE*) { return int64_t{0}; });
 }
 
 S_DATATABLE* DataTableStore::FindById(int64_t id) const {

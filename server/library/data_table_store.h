@@ -1,6 +1,7 @@
-// Where the data table keeps its records: a pool of fixed slots, allocated
-// 1,024 at a time, that keeps every record at its address until the pool is
-// emptied, and three sorted indexes of pointers into it:
+// Where the data table keeps its records: a pool of blocks of slots (1,024
+// at a time, or a whole file's records taken over at once) that keeps every
+// record at its address until the pool is emptied, and three sorted indexes
+// of pointers into it:
 //   1. by file size, then name (the primary order, in which the file is written);
 //   2. by id;
 //   3. by name.
@@ -11,7 +12,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -36,6 +36,10 @@ class DataTableStore {
 
   // A copy of the record in a pool slot, in no index yet.
   S_DATATABLE* AddToPool(S_DATATABLE record);
+  // Takes the records over as one block of the pool, where they stay, and
+  // appends them to the end of all three indexes; sort them before the next
+  // lookup.
+  void AdoptAndAppend(std::vector<S_DATATABLE>&& records);
   // Appends to the end of all three indexes; sort them before the next lookup.
   void AppendToIndexes(S_DATATABLE* record);
   // Inserts at its place in all three indexes.
@@ -68,8 +72,9 @@ class DataTableStore {
   static constexpr size_t kSlotsPerBlock = 1024;
   static constexpr size_t kReservedIndexSize = 2048;
 
-  std::vector<std::unique_ptr<S_DATATABLE[]>> blocks_;
-  size_t used_in_last_block_ = kSlotsPerBlock;
+  // A block never grows past the capacity it was made with, so its records
+  // never move.
+  std::vector<std::vector<S_DATATABLE>> blocks_;
   Index by_primary_;
   Index by_id_;
   Index by_name_;

@@ -34,6 +34,14 @@ bool Wants(int mask, int media_type) {
   }
 }
 
+// The item's date and date-time from one conversion to local time, not one
+// each: a listing converts the time of every file it lists.
+void SetDates(uint64_t file_time, S_SORTW* item) {
+  const platform::LocalTime local = platform::LocalTimeOfFileTime(file_time);
+  item->date = SortDate(local);
+  item->date_time = SortDateTime(local);
+}
+
 }  // namespace
 
 int64_t LocalDateOf(uint64_t file_time) {
@@ -78,8 +86,7 @@ FolderListing::ChapterTree FolderListing::BuildChapterTree(const std::string& fo
   for (const platform::FileInfo& entry : Entries(folder)) {
     S_SORTW item;
     item.name = entry.name;
-    item.date = LocalDateOf(entry.write_time);
-    item.date_time = LocalDateTimeOf(entry.write_time);
+    SetDates(entry.write_time, &item);
     if (entry.is_folder) {
       if (depth >= kMaxChapterDepth) continue;
       ChapterTree nested = BuildChapterTree(JoinPath(folder, entry.name), depth + 1);
@@ -132,8 +139,7 @@ std::vector<S_SORTW> FolderListing::Items(const std::vector<platform::FileInfo>&
     item.name = subfolder.name;
     item.kind = kKindChapterFolder;
     item.media_type = tree.media_type;
-    item.date = LocalDateOf(tree.newest_write_time);
-    item.date_time = LocalDateTimeOf(tree.newest_write_time);
+    SetDates(tree.newest_write_time, &item);
     item.file_size = kSizeFolder;
     item.chapter_count = tree.chapter_count;
     item.chapter_tree = std::move(tree.items);
@@ -147,8 +153,7 @@ std::vector<S_SORTW> FolderListing::Items(const std::vector<platform::FileInfo>&
     item.name = entry.name;
     item.kind = kKindFile;
     item.media_type = type;
-    item.date = LocalDateOf(entry.write_time);
-    item.date_time = LocalDateTimeOf(entry.write_time);
+    SetDates(entry.write_time, &item);
     item.file_size = entry.size;
     items.push_back(std::move(item));
   }

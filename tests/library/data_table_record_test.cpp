@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "base/utf.h"
+#include "library/data_table_store.h"
 
 namespace velmor {
 namespace {
@@ -104,6 +106,77 @@ TEST(RecordNames, StorablePathsCannotCutALine) {
   EXPECT_FALSE(IsStorablePath("/v/two\nlines.mp4"));
   EXPECT_FALSE(IsStorablePath("/v/cr\r.mp4"));
   EXPECT_FALSE(IsStorablePath(std::string("/v/zero\0.mp4", 12)));
+}
+
+// The store's indexes order names as CompareNames does and keep records with
+// equal keys in the order they were added, whatever the names share: long
+// common beginnings, one name the start of another, zero bytes, the bytes
+// whose place UTF-16 order moves.
+TEST(DataTableStore, SortsByNameAndSizeLikeCompareNamesKeepingEqualKeysInOrder) {
+  using namespace std::string_literals;
+  const std::vector<std::string> names = {
+      "",
+      "a",
+      "a\0"s,
+      "a\0\0"s,
+      "a\x01",
+      "clip 000123 x.mp4",
+      "clip 000123 x.mp4 ",
+      "clip 000123 x.mp",
+      "clip 000124 x.mp4",
+      std::string(15, 'q'),
+      std::string(16, 'q'),
+      std::string(17, 'q'),
+      std::string(16, 'q') + "\0"s,
+      std::string(32, 'q'),
+      std::string(33, 'q'),
+      std::string(40, 'z') + "a",
+      std::string(40, 'z') + "\xEE\x80\x80",
+      std::string(40, 'z') + "\xF0\x9F\x98\x80",
+      std::string(40, 'z'),
+      "\xEF\xBD\xB1",
+      "\xF0\x9F\x98\x80",
+      "\xFF",
+  };
+  DataTableStore store;
+  std::vector<S_DATATABLE*> added;
+  for (int copy = 0; copy < 3; ++copy) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      S_DATATABLE record;
+      record.SetPath("/media/" + names[names.size() - 1 - i]);
+      record.file_size = static_cast<int64_t>((i + copy) % 3) - 2;
+      record.id_int = 1000 - static_cast<int64_t>(added.size()) % 7;
+      added.push_back(store.AddToPool(record));
+      store.AppendToIndexes(added.back());
+    }
+  }
+  store.SortPrimary();
+  store.SortIdAndName();
+
+  std::vector<S_DATATABLE*> primary = added;
+  std::stable_sort(primary.begin(), primary.end(), [](const S_DATATABLE* a, const S_DATATABLE* b) {
+    if (a->file_size != b->file_size) return a->file_size < b->file_size;
+    return CompareNames(a->name(), b->name()) < 0;
+  });
+  EXPECT_TRUE(store.by_primary() == primary);
+  EXPECT_TRUE(store.PrimaryInOrder());
+  for (const std::string& name : names) {
+    std::vector<S_DATATABLE*> named;
+    for (S_DATATABLE* record : added) {
+      if (record->name() == name) named.push_back(record);
+    }
+    const DataTableStore::Range found = store.WithName(name);
+    EXPECT_TRUE(std::vector<S_DATATABLE*>(found.begin(), found.end()) == named) << name;
+    for (S_DATATABLE* record : named) {
+      EXPECT_NE(store.FindBySizeAndName(record->file_size, name), nullptr) << name;
+    }
+  }
+  std::vector<S_DATATABLE*> by_id = added;
+  std::stable_sort(by_id.begin(), by_id.end(), [](const S_DATATABLE* a, const S_DATATABLE* b) {
+    return a->id_int < b->id_int;
+  });
+  const DataTableStore::Range ids = store.IdsFrom(0);
+  EXPECT_TRUE(std::vector<S_DATATABLE*>(ids.begin(), ids.end()) == by_id);
 }
 
 }  // namespace
