@@ -38,7 +38,10 @@ INT_PTR CALLBACK ProgressDialog::Proc(HWND window, UINT message, WPARAM wparam, 
     case WM_COMMAND:
       // "キャンセル" stops the run after its current file; "OK" (the same
       // button once the run is finished) lets it end.
-      if (LOWORD(wparam) == IDC_PROGRESS_BUTTON || LOWORD(wparam) == IDCANCEL) self->job_->Cancel();
+      if (LOWORD(wparam) == IDC_PROGRESS_BUTTON || LOWORD(wparam) == IDOK ||
+          LOWORD(wparam) == IDCANCEL) {
+        self->job_->Cancel();  // also Enter and Esc
+      }
       return TRUE;
     case WM_CLOSE:
       self->job_->Cancel();
