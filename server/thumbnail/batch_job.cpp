@@ -110,4 +110,35 @@ std::string BatchProgressText(const std::string& label, const std::string& folde
   return label + "\n\n" + folder + "\n" + file_name;
 }
 
+namespace {
+
+constexpr int kMaxDroppedFolderDepth = 64;
+
+void WalkDroppedFolderAt(BatchJob& job, const MediaSets& media, const std::string& folder,
+                         const DroppedFolderVisitor& visit, int depth) {
+  if (visit.folder) visit.folder(folder);
+  std::vector<platform::FileInfo> entries;
+  if (!platform::ListFolder(ToHostSeparators(folder), &entries)) return;
+  for (const platform::FileInfo& entry : entries) {
+    if (job.cancelled()) return;
+    if (!entry.is_folder && media.IsMedia(entry.name)) {
+      visit.media_file(folder, entry.name, entry.size);
+    }
+  }
+  if (depth >= kMaxDroppedFolderDepth) return;
+  for (const platform::FileInfo& entry : entries) {
+    if (job.cancelled()) return;
+    if (entry.is_folder) {
+      WalkDroppedFolderAt(job, media, JoinPath(folder, entry.name), visit, depth + 1);
+    }
+  }
+}
+
+}  // namespace
+
+void WalkDroppedFolder(BatchJob& job, const MediaSets& media, const std::string& folder,
+                       const DroppedFolderVisitor& visit) {
+  WalkDroppedFolderAt(job, media, folder, visit, 0);
+}
+
 }  // namespace velmor

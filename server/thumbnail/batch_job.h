@@ -132,6 +132,16 @@ class BatchJob {
   WorkerThread worker_;
 };
 
+// A dropped folder walked depth first (at most 64 levels below it): each
+// folder before its media files, then its subfolders; stops once the job
+// is cancelled. Folders are written with "/".
+struct DroppedFolderVisitor {
+  std::function<void(const std::string& folder)> folder;
+  std::function<void(const std::string& folder, const std::string& name, int64_t size)> media_file;
+};
+void WalkDroppedFolder(BatchJob& job, const MediaSets& media, const std::string& folder,
+                       const DroppedFolderVisitor& visit);
+
 // "%s\n\n%s\n%s": what is walked, the folder and the file.
 std::string BatchProgressText(const std::string& label, const std::string& folder,
                               const std::string& file_name);

@@ -24,7 +24,6 @@ constexpr char kDroppedFileLabel[] = "ドロップされたファイル";
 constexpr char kDroppedListLabel[] = "ドロップされたプレイリスト 拡張子vrl";
 // A list entry without a size of its own.
 constexpr int64_t kListSizeUnknown = -10;
-constexpr int kMaxFolderDepth = 64;
 
 std::string SweepTitle(const BatchCounters& counters) {
   return "空のマーカーファイルを移動中・・・(空:" + std::to_string(counters.empty) +
@@ -190,23 +189,13 @@ void BatchRun(BatchJob& job, const BatchContext& context) {
   if (!job.cancelled()) WalkSearchList(job, context);
 }
 
-void ConvertDroppedFolder(BatchJob& job, const BatchContext& context, const std::string& folder,
-                          int depth) {
-  ConvertKnownFolder(job, context, kFolderLabel, folder);
-  std::vector<platform::FileInfo> entries;
-  if (!platform::ListFolder(ToHostSeparators(folder), &entries)) return;
-  const MediaSets media = context.media();
-  for (const platform::FileInfo& entry : entries) {
-    if (job.cancelled()) return;
-    if (entry.is_folder || !media.IsMedia(entry.name)) continue;
-    ConvertWithProgress(job, context, kFolderLabel, folder, entry.name, entry.size, false);
-  }
-  if (depth >= kMaxFolderDepth) return;
-  for (const platform::FileInfo& entry : entries) {
-    if (job.cancelled()) return;
-    if (entry.is_folder)
-      ConvertDroppedFolder(job, context, JoinPath(folder, entry.name), depth + 1);
-  }
+void ConvertDroppedFolder(BatchJob& job, const BatchContext& context, const std::string& folder) {
+  WalkDroppedFolder(
+      job, context.media(), folder,
+      {[&](const std::string& at) { ConvertKnownFolder(job, context, kFolderLabel, at); },
+       [&](const std::string& at, const std::string& name, int64_t size) {
+         ConvertWithProgress(job, context, kFolderLabel, at, name, size, false);
+       }});
 }
 
 void DropRun(BatchJob& job, const BatchContext& context, const std::vector<std::string>& dropped) {
@@ -215,7 +204,7 @@ void DropRun(BatchJob& job, const BatchContext& context, const std::vector<std::
     const std::string path = WithForwardSlashes(item);
     const int kind = PathKind(ToHostSeparators(path));
     if (kind == kPathFolder) {
-      ConvertDroppedFolder(job, context, path, 0);
+      ConvertDroppedFolder(job, context, path);
     } else if (kind != kPathFile) {
       continue;
     } else if (AsciiLower(SplitPath(path).extension) == ".vrl") {

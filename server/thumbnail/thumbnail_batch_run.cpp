@@ -13,14 +13,11 @@ namespace {
 
 constexpr char kSearchListLabel[] = "検索対象リスト上のフォルダ";
 constexpr char kDroppedFolderLabel[] = "ドロップされたフォルダ";
-// Folder links that loop end here.
-constexpr int kMaxFolderDepth = 64;
 
 void MakeWithProgress(BatchJob& job, const BatchContext& context, const char* label,
-                      const std::string& folder, const platform::FileInfo& entry) {
-  job.ShowProgress(ThumbnailBatchTitle(job.run_counters()),
-                   BatchProgressText(label, folder, entry.name));
-  MakeMissingThumbnail(job, context, folder, entry.name, entry.size);
+                      const std::string& folder, const std::string& name, int64_t size) {
+  job.ShowProgress(ThumbnailBatchTitle(job.run_counters()), BatchProgressText(label, folder, name));
+  MakeMissingThumbnail(job, context, folder, name, size);
 }
 
 void WalkSearchList(BatchJob& job, const BatchContext& context) {
@@ -30,28 +27,11 @@ void WalkSearchList(BatchJob& job, const BatchContext& context) {
                        [&](const std::string& folder, const platform::FileInfo* entry, int code) {
                          if (job.cancelled()) return 0;
                          if (code == ListScanner::kMediaFile && entry != nullptr) {
-                           MakeWithProgress(job, context, kSearchListLabel, folder, *entry);
+                           MakeWithProgress(job, context, kSearchListLabel, folder, entry->name,
+                                            entry->size);
                          }
                          return job.cancelled() ? 0 : 1;
                        });
-}
-
-// The folder's media files, then each subfolder, depth first.
-void WalkDroppedFolder(BatchJob& job, const BatchContext& context, const std::string& folder,
-                       int depth) {
-  std::vector<platform::FileInfo> entries;
-  if (!platform::ListFolder(ToHostSeparators(folder), &entries)) return;
-  const MediaSets media = context.media();
-  for (const platform::FileInfo& entry : entries) {
-    if (job.cancelled()) return;
-    if (entry.is_folder || !media.IsMedia(entry.name)) continue;
-    MakeWithProgress(job, context, kDroppedFolderLabel, folder, entry);
-  }
-  if (depth >= kMaxFolderDepth) return;
-  for (const platform::FileInfo& entry : entries) {
-    if (job.cancelled()) return;
-    if (entry.is_folder) WalkDroppedFolder(job, context, JoinPath(folder, entry.name), depth + 1);
-  }
 }
 
 }  // namespace
@@ -91,7 +71,11 @@ void RunThumbnailBatch(BatchJob& job, const BatchContext& context,
       if (job.cancelled()) break;
       const std::string folder = WithForwardSlashes(item);
       if (PathKind(ToHostSeparators(folder)) != kPathFolder) continue;
-      WalkDroppedFolder(job, context, folder, 0);
+      WalkDroppedFolder(
+          job, context.media(), folder,
+          {nullptr, [&](const std::string& at, const std::string& name, int64_t size) {
+             MakeWithProgress(job, context, kDroppedFolderLabel, at, name, size);
+           }});
     }
   }
   job.EndRun(ThumbnailBatchTitle(job.counters()));

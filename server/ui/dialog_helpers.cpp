@@ -33,6 +33,16 @@ int CALLBACK SelectStartFolder(HWND window, UINT message, LPARAM, LPARAM data) {
 
 }  // namespace
 
+std::string ControlText(HWND dialog, int id) {
+  wchar_t text[MAX_PATH] = {};
+  GetDlgItemTextW(dialog, id, text, MAX_PATH);
+  return Narrow(text);
+}
+
+void SetControlText(HWND dialog, int id, const std::string& text) {
+  SetDlgItemTextW(dialog, id, Widen(text).c_str());
+}
+
 std::string RelativeToProgramFolder(const std::string& path) {
   const std::string prefix = WithBackslashes(ProgramFolder()) + "\\";
   if (path.size() > prefix.size() &&

@@ -8,6 +8,11 @@
 
 namespace velmor::ui {
 
+// A dialog control's text (at most 259 characters, as a setting holds),
+// and setting it, in UTF-8.
+std::string ControlText(HWND dialog, int id);
+void SetControlText(HWND dialog, int id, const std::string& text);
+
 // The two filters the pickers use.
 enum class FileFilter { kDataTable, kPlaylist };
 

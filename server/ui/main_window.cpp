@@ -41,11 +41,6 @@ constexpr HotKey kHotKeys[] = {
     {262, 'D', IDC_MOUSE_OFF},
 };
 
-std::string ControlText(HWND window, int id) {
-  wchar_t text[MAX_PATH] = {};  // a path edit holds at most 259 characters
-  GetDlgItemTextW(window, id, text, MAX_PATH);
-  return Narrow(text);
-}
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, ServerRuntime* runtime)

@@ -80,16 +80,6 @@ constexpr NotepadButton kNotepadButtons[] = {
     {IDC_CFG_PC_FOLDER_LIST_EDIT, IDC_CFG_PC_FOLDER_LIST},
 };
 
-std::string EditText(HWND dialog, int id) {
-  wchar_t text[MAX_PATH] = {};  // a setting's text holds at most 259 characters
-  GetDlgItemTextW(dialog, id, text, MAX_PATH);
-  return Narrow(text);
-}
-
-void SetEditText(HWND dialog, int id, const std::string& text) {
-  SetDlgItemTextW(dialog, id, Widen(text).c_str());
-}
-
 void ShowSettings(HWND dialog, const S_CONFIG& config) {
   for (const CheckField& field : kChecks) {
     CheckDlgButton(dialog, field.id, config.*field.setting == 1 ? BST_CHECKED : BST_UNCHECKED);
@@ -97,7 +87,7 @@ void ShowSettings(HWND dialog, const S_CONFIG& config) {
   for (const NumberField& field : kNumbers) {
     SetDlgItemInt(dialog, field.id, static_cast<UINT>(config.*field.setting), TRUE);
   }
-  for (const TextField& field : kTexts) SetEditText(dialog, field.id, config.*field.setting);
+  for (const TextField& field : kTexts) SetControlText(dialog, field.id, config.*field.setting);
 }
 
 void ReadSettings(HWND dialog, S_CONFIG* config) {
@@ -108,7 +98,7 @@ void ReadSettings(HWND dialog, S_CONFIG* config) {
     // Zero for a field that does not hold a number.
     config->*field.setting = static_cast<int>(GetDlgItemInt(dialog, field.id, nullptr, TRUE));
   }
-  for (const TextField& field : kTexts) config->*field.setting = EditText(dialog, field.id);
+  for (const TextField& field : kTexts) config->*field.setting = ControlText(dialog, field.id);
 }
 
 class SettingsDialog {
@@ -169,7 +159,7 @@ class SettingsDialog {
         return;
       default:
         for (const NotepadButton& button : kNotepadButtons) {
-          if (id == button.button) OpenInNotepad(EditText(dialog, button.edit));
+          if (id == button.button) OpenInNotepad(ControlText(dialog, button.edit));
         }
         return;
     }
@@ -185,8 +175,8 @@ class SettingsDialog {
   // A cancelled picker leaves the edit as it was.
   template <typename Picker>
   static void Pick(HWND dialog, int edit, Picker pick) {
-    std::string value = EditText(dialog, edit);
-    if (pick(&value)) SetEditText(dialog, edit, value);
+    std::string value = ControlText(dialog, edit);
+    if (pick(&value)) SetControlText(dialog, edit, value);
   }
 
   Settings* settings_;

@@ -13,6 +13,7 @@
 #include "runtime/server_runtime.h"
 #include "thumbnail/converter_run.h"
 #include "thumbnail/thumbnail_batch_run.h"
+#include "ui/dialog_helpers.h"
 #include "ui/dialog_placement.h"
 #include "ui/progress_dialog.h"
 #include "ui/resource.h"
@@ -27,16 +28,6 @@ using platform::Widen;
 constexpr char kRectSection[] = "cdlgConvertThumbnail";
 
 enum class Tool { kThumbnailBatch, kConverter };
-
-std::string EditText(HWND dialog, int id) {
-  wchar_t text[MAX_PATH] = {};
-  GetDlgItemTextW(dialog, id, text, MAX_PATH);
-  return Narrow(text);
-}
-
-void SetEditText(HWND dialog, int id, const std::string& text) {
-  SetDlgItemTextW(dialog, id, Widen(text).c_str());
-}
 
 // The paths of a drop, "\" turned into "/".
 std::vector<std::string> DroppedPaths(HDROP drop) {
@@ -97,10 +88,10 @@ class ToolDialog {
     LoadWindowRect(kRectSection, &rect_);
     PlaceSavedWindow(dialog, rect_);
     const BatchContext context = BatchContextFor(runtime_->settings().Copy());
-    SetEditText(dialog, IDC_TOOL_SEARCH_LIST, context.search_list);
+    SetControlText(dialog, IDC_TOOL_SEARCH_LIST, context.search_list);
     if (tool_ == Tool::kConverter) {
-      SetEditText(dialog, IDC_TOOL_OLD_MARKER_FOLDER, context.old_marker_folder);
-      SetEditText(dialog, IDC_TOOL_OLD_THUMBNAIL_FOLDER, context.old_thumbnail_folder);
+      SetControlText(dialog, IDC_TOOL_OLD_MARKER_FOLDER, context.old_marker_folder);
+      SetControlText(dialog, IDC_TOOL_OLD_THUMBNAIL_FOLDER, context.old_thumbnail_folder);
     }
     DragAcceptFiles(dialog, TRUE);
   }
@@ -112,12 +103,13 @@ class ToolDialog {
     context.thumbnails = runtime_->library().thumbnails();
     // The library is open while the server listens.
     if (context.table == nullptr || context.thumbnails == nullptr) return;
-    context.search_list = WithForwardSlashes(EditText(dialog, IDC_TOOL_SEARCH_LIST));
+    context.search_list = WithForwardSlashes(ControlText(dialog, IDC_TOOL_SEARCH_LIST));
     const bool converter = tool_ == Tool::kConverter;
     if (converter) {
-      context.old_marker_folder = WithForwardSlashes(EditText(dialog, IDC_TOOL_OLD_MARKER_FOLDER));
+      context.old_marker_folder =
+          WithForwardSlashes(ControlText(dialog, IDC_TOOL_OLD_MARKER_FOLDER));
       context.old_thumbnail_folder =
-          WithForwardSlashes(EditText(dialog, IDC_TOOL_OLD_THUMBNAIL_FOLDER));
+          WithForwardSlashes(ControlText(dialog, IDC_TOOL_OLD_THUMBNAIL_FOLDER));
     }
     ProgressDialog progress(instance_, converter ? kConverterStartTitle : kThumbnailBatchStartTitle,
                             converter ? kConverterStartText : kThumbnailBatchStartText);
