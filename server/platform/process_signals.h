@@ -19,7 +19,7 @@ int CurrentProcessId();
 // be asked (Windows).
 bool RequestReloadOfCopy(int process_id);
 // True when the process id names another running copy of this same program
-// (not this process). Always false where it cannot be told (Windows).
+// (not this process): the same program file name, still running.
 bool IsCopyRunning(int process_id);
 
 }  // namespace velmor::platform

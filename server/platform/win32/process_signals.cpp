@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
 
 namespace velmor::platform {
 namespace {
@@ -58,6 +59,32 @@ int CurrentProcessId() { return static_cast<int>(GetCurrentProcessId()); }
 // A console program has no reload request on Windows.
 bool RequestReloadOfCopy(int) { return false; }
 
-bool IsCopyRunning(int) { return false; }
+namespace {
+
+// The file name of a process's program, lower-cased; empty when it cannot
+// be told.
+std::wstring ProgramNameOf(HANDLE process) {
+  wchar_t path[MAX_PATH * 2] = {};
+  DWORD size = MAX_PATH * 2;
+  if (!QueryFullProcessImageNameW(process, 0, path, &size)) return {};
+  std::wstring name(path, size);
+  name = name.substr(name.find_last_of(L"\\/") + 1);
+  CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+  return name;
+}
+
+}  // namespace
+
+bool IsCopyRunning(int process_id) {
+  if (process_id <= 0 || static_cast<DWORD>(process_id) == GetCurrentProcessId()) return false;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                               static_cast<DWORD>(process_id));
+  if (process == nullptr) return false;
+  // A process id left in a file may since belong to another program.
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  const std::wstring name = ProgramNameOf(process);
+  CloseHandle(process);
+  return running && !name.empty() && name == ProgramNameOf(GetCurrentProcess());
+}
 
 }  // namespace velmor::platform
