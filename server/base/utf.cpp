@@ -70,18 +70,28 @@ void AppendUtf8(char32_t code, std::string* out) {
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  // Never more units than bytes: only four-byte sequences give two units.
+  // Written through a pointer, not appended unit by unit: a listing
+  // converts every name it sends.
+  std::u16string out(text.size(), u'\0');
+  char16_t* write = out.data();
   size_t pos = 0;
   while (pos < text.size()) {
+    const auto lead = static_cast<uint8_t>(text[pos]);
+    if (lead < 0x80) {
+      *write++ = static_cast<char16_t>(lead);
+      ++pos;
+      continue;
+    }
     const char32_t code = DecodeUtf8(text, &pos);
     if (code < 0x10000) {
-      out.push_back(static_cast<char16_t>(code));
+      *write++ = static_cast<char16_t>(code);
     } else {
-      out.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+      *write++ = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      *write++ = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
     }
   }
+  out.resize(static_cast<size_t>(write - out.data()));
   return out;
 }
 

@@ -65,8 +65,8 @@ S_DATATABLE* DataTable::FindChapterFolderLocked(std::string_view path,
   if (relative != nullptr) relative->clear();
   size_t start = 0;
   while (start < path.size()) {
-    size_t end = path.find_first_of("/\\", start);
-    if (end == std::string_view::npos) end = path.size();
+    size_t end = start;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
     const std::string_view component = path.substr(start, end - start);
     const DataTableStore::Range named =
         component.empty() ? DataTableStore::Range() : store_.WithName(component);

@@ -42,8 +42,13 @@ size_t NamePosition(std::string_view path) {
 }
 
 bool IsStorablePath(std::string_view path) {
-  return !path.empty() && path.size() <= kMaxPathBytes &&
-         path.find_first_of(std::string_view("\"\r\n\0", 4)) == std::string_view::npos;
+  if (path.empty() || path.size() > kMaxPathBytes) return false;
+  // A plain loop: find_first_of with a set calls memchr on the set for
+  // every byte, and a listing checks the path of every file it lists.
+  for (const char c : path) {
+    if (c == '"' || c == '\r' || c == '\n' || c == '\0') return false;
+  }
+  return true;
 }
 
 int CompareNames(std::string_view a, std::string_view b) {

@@ -33,9 +33,25 @@ bool CExt::Contains(std::string_view extension) const {
   return false;
 }
 
+namespace {
+
+// The last component's extension with its dot, read from the end of the
+// path without splitting it into new strings: a listing asks for the type
+// of every file it reads.
+std::string_view ExtensionOf(std::string_view path) {
+  for (size_t at = path.size(); at > 0; --at) {
+    const char c = path[at - 1];
+    if (c == '.') return path.substr(at - 1);
+    if (c == '/' || c == '\\') break;
+  }
+  return {};
+}
+
+}  // namespace
+
 MediaType MediaTypeOf(std::string_view path, const CExt& video, const CExt& audio,
                       const CExt& image) {
-  const std::string extension = SplitPath(path).extension;
+  const std::string_view extension = ExtensionOf(path);
   if (extension.empty()) return kMediaNone;
   if (video.Contains(extension)) return kMediaVideo;
   if (audio.Contains(extension)) return kMediaAudio;

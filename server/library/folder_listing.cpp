@@ -15,9 +15,12 @@ namespace {
 // Chapter trees nested deeper than this (a folder link that loops) stop.
 constexpr int kMaxChapterDepth = 32;
 
-std::vector<platform::FileInfo> Entries(const std::string& folder) {
+// The folder's entries with the sizes and times of those the caller
+// wants: a listing reads no status of a file it leaves out.
+std::vector<platform::FileInfo> Entries(const std::string& folder,
+                                        const platform::WantsDetails& wants_details) {
   std::vector<platform::FileInfo> entries;
-  platform::ListFolder(ToHostSeparators(folder), &entries);
+  platform::ListFolder(ToHostSeparators(folder), wants_details, &entries);
   return entries;
 }
 
@@ -66,7 +69,8 @@ bool FolderListing::IsChapterFolder(const std::string& path) const {
 int FolderListing::FolderMediaType(const std::string& folder, int mask, bool chapter) const {
   bool audio = false;
   int images = 0;
-  for (const platform::FileInfo& entry : Entries(folder)) {
+  const auto names_only = [](std::string_view, bool) { return false; };
+  for (const platform::FileInfo& entry : Entries(folder, names_only)) {
     if (entry.is_folder) continue;
     const MediaType type = media_.TypeOf(entry.name);
     if (type == kMediaVideo && (mask & kMaskVideo)) return kMediaVideo;
@@ -83,7 +87,10 @@ FolderListing::ChapterTree FolderListing::BuildChapterTree(const std::string& fo
   ChapterTree tree;
   tree.media_type = FolderMediaType(folder, request_.media_mask, true);
   const int picked = tree.media_type == kMediaNone ? kMediaVideo : tree.media_type;
-  for (const platform::FileInfo& entry : Entries(folder)) {
+  const auto chapter_entry = [&](std::string_view name, bool is_folder) {
+    return is_folder || (tree.media_type != kMediaNone && media_.TypeOf(name) == picked);
+  };
+  for (const platform::FileInfo& entry : Entries(folder, chapter_entry)) {
     S_SORTW item;
     item.name = entry.name;
     SetDates(entry.write_time, &item);
@@ -177,7 +184,10 @@ void FolderListing::Lookup(const std::string& folder, const std::string& name, i
 int FolderListing::ListFolder(const std::string& folder, int indent, bool recursive) {
   if (IsInChapterFolder(folder)) return 1;
   records_->BeginFolder(folder, indent);
-  const std::vector<platform::FileInfo> entries = Entries(folder);
+  const std::vector<platform::FileInfo> entries =
+      Entries(folder, [&](std::string_view name, bool is_folder) {
+        return is_folder || Wants(request_.media_mask, media_.TypeOf(name));
+      });
   std::vector<Subfolder> subfolders = Subfolders(entries, folder);
   if (!recursive) {
     for (const Subfolder& subfolder : subfolders) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,16 @@ bool GetFileInfo(const std::string& path, FileInfo* info);
 
 // Every entry of a folder except "." and "..", in the order the host gives.
 bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries);
+
+// Whether a walk needs an entry's size and times, given its name and kind.
+using WantsDetails = std::function<bool(std::string_view name, bool is_folder)>;
+// ListFolder for walks over large trees: a file or folder that the folder
+// read itself names as such, and that `wants_details` turns down, comes
+// without its size and times (0), so no status read is spent on it. Links
+// and entries of unknown kind are always read in full. Hosts whose folder
+// read gives sizes and times with the names (Windows) fill every entry.
+bool ListFolder(const std::string& folder, const WantsDetails& wants_details,
+                std::vector<FileInfo>* entries);
 
 // The three times a file has; where times are set, 0 means "leave it".
 struct FileTimes {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -263,6 +265,69 @@ TEST(FileSystemTest, HandlesJapaneseNames) {
   ASSERT_TRUE(GetFileInfo(temp.Join("名前を変えた.mp4"), &info));
   EXPECT_EQ(info.name, "名前を変えた.mp4");
   EXPECT_EQ(info.write_time, kSomeTime);
+}
+
+// A walk asks for the sizes and times of some entries only: those come
+// in full, every entry keeps its name and kind, and links are read in full
+// whatever the walk wants, so a link to a folder still shows as a folder.
+TEST(FileSystemTest, ListsWithTheDetailsAWalkWants) {
+  TempFolder temp;
+  struct Entry {
+    std::string name;
+    bool is_folder;
+    bool wanted;
+    int64_t size;  // as listed when wanted
+  };
+  std::vector<Entry> table = {
+      {"clip one.mp4", false, true, 4},    {"動画 ファイル.mp4", false, true, 9},
+      {"notes text.txt", false, false, 0}, {"フォルダ 一", true, true, 0},
+      {"skipped folder", true, false, 0},
+  };
+  for (const Entry& entry : table) {
+    if (entry.is_folder) {
+      ASSERT_TRUE(CreateFolder(temp.Join(entry.name)));
+    } else {
+      WriteFileOrFail(temp.Join(entry.name), std::string(static_cast<size_t>(entry.size), 'x'));
+    }
+    ASSERT_TRUE(SetFileTimes(temp.Join(entry.name), 0, kSomeTime));
+  }
+#ifndef _WIN32
+  std::filesystem::create_directory_symlink(temp.Join("フォルダ 一"), temp.Join("リンク 先"));
+  std::filesystem::create_symlink(temp.Join("missing"), temp.Join("dangling link"));
+  table.push_back({"リンク 先", true, true, 0});
+  table.push_back({"dangling link", false, true, 0});
+#endif
+  std::map<std::string, bool> wanted_names;
+  for (const Entry& entry : table) wanted_names[entry.name] = entry.wanted;
+  std::map<std::string, bool> asked;  // name -> kind it was asked with
+  const WantsDetails wants = [&](std::string_view name, bool is_folder) {
+    asked[std::string(name)] = is_folder;
+    return wanted_names[std::string(name)];
+  };
+
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(ListFolder(temp.path(), wants, &entries));
+  ASSERT_EQ(entries.size(), table.size());
+  for (const Entry& entry : table) {
+    SCOPED_TRACE(entry.name);
+    const FileInfo* listed = FindEntry(entries, entry.name);
+    ASSERT_NE(listed, nullptr);
+    EXPECT_EQ(listed->is_folder, entry.is_folder);
+    if (asked.count(entry.name) != 0) {
+      EXPECT_EQ(asked[entry.name], entry.is_folder);
+    }
+    if (!entry.wanted) continue;
+    EXPECT_EQ(listed->size, entry.size);
+    if (entry.name != "dangling link") {
+      EXPECT_EQ(listed->write_time, kSomeTime);
+    }
+  }
+#ifndef _WIN32
+  EXPECT_EQ(asked.count("リンク 先"), 0u);
+  EXPECT_EQ(asked.count("dangling link"), 0u);
+#endif
+  EXPECT_FALSE(ListFolder(temp.Join("missing"), wants, &entries));
+  EXPECT_FALSE(ListFolder(temp.Join("clip one.mp4"), wants, &entries));
 }
 
 TEST(FileSystemTest, AbsolutePathsFollowTheHost) {

@@ -260,6 +260,13 @@ bool GetFileInfo(const std::string& path, FileInfo* info) {
 }
 
 bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries) {
+  return ListFolder(folder, WantsDetails(), entries);
+}
+
+// Status reads go relative to the open folder (no path walk per entry), and
+// the kind the folder read gives lets a walk skip the ones it does not need.
+bool ListFolder(const std::string& folder, const WantsDetails& wants_details,
+                std::vector<FileInfo>* entries) {
   entries->clear();
   const int folder_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder_fd < 0) return false;
@@ -271,16 +278,23 @@ bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries) {
   while (const dirent* entry = readdir(dir)) {
     const char* name = entry->d_name;
     if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
+    FileInfo info;
+    info.name = name;
+    info.hidden = name[0] == '.';
+    if (wants_details && (entry->d_type == DT_REG || entry->d_type == DT_DIR)) {
+      info.is_folder = entry->d_type == DT_DIR;
+      if (!wants_details(info.name, info.is_folder)) {
+        entries->push_back(std::move(info));
+        continue;
+      }
+    }
     struct stat status {};
     // A link to nothing is still an entry; it shows as an empty file.
     if (fstatat(folder_fd, name, &status, 0) != 0 &&
         fstatat(folder_fd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
       continue;  // removed since readdir
     }
-    FileInfo info;
-    info.name = name;
     FillInfo(status, &info);
-    info.hidden = name[0] == '.';
     if (S_ISLNK(status.st_mode)) info.size = 0;
     entries->push_back(std::move(info));
   }

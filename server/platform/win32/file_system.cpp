@@ -114,7 +114,10 @@ bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries) {
   if (pattern.back() != L'\\') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW data{};
-  const HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+  // The basic level leaves out the short 8.3 names, which nothing here
+  // reads; the large fetch asks the file system for more entries a call.
+  const HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;  // empty
   do {
     const std::wstring_view name = data.cFileName;
@@ -128,6 +131,11 @@ bool ListFolder(const std::string& folder, std::vector<FileInfo>* entries) {
   const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
   FindClose(find);
   return complete;
+}
+
+// The folder read gives every entry's size and times with its name.
+bool ListFolder(const std::string& folder, const WantsDetails&, std::vector<FileInfo>* entries) {
+  return ListFolder(folder, entries);
 }
 
 bool SetFileTimes(const std::string& path, const FileTimes& times) {
