@@ -131,9 +131,9 @@ void PrintSummary(BatchMode mode, const BatchCounters& counters) {
         ", checked " + std::to_string(counters.checked));
 }
 
-// Waits for the run, turning Ctrl+C into a cancel.
+// Waits for the run, turning Ctrl+C into a cancel (the handlers are in
+// place before the run starts).
 void WatchRun(BatchJob* job) {
-  platform::InstallProcessSignalHandlers();
   while (!job->done()) {
     const platform::ProcessSignal signal = platform::WaitProcessSignal(kSignalPollMs);
     if (signal == platform::ProcessSignal::kStop && !job->cancelled()) {
@@ -174,6 +174,8 @@ int RunHeadlessBatch(const HeadlessOptions& options) {
   BatchJob job(&progress);
   const bool convert = options.batch == BatchMode::kConvert;
   Print(convert ? kConverterStartText : kThumbnailBatchStartText);
+  // A Ctrl+C from the first progress line on cancels instead of killing.
+  platform::InstallProcessSignalHandlers();
   const bool started = job.Start([&context, &paths, convert](BatchJob& run) {
     if (convert) {
       RunConverter(run, context, paths);

@@ -228,8 +228,8 @@ size_t CountLines(const std::vector<std::string>& lines, const std::string& line
 }
 
 // Lines that start and end so (the folder between is the system's to spell).
-size_t CountLines(const std::vector<std::string>& lines, const std::string& start,
-                  const std::string& end) {
+[[maybe_unused]] size_t CountLines(const std::vector<std::string>& lines, const std::string& start,
+                                   const std::string& end) {
   return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
     return l.size() >= start.size() + end.size() && l.rfind(start, 0) == 0 &&
            l.compare(l.size() - end.size(), end.size(), end) == 0;
