@@ -38,15 +38,12 @@ void LibraryContext::Apply(const S_CONFIG& config) {
 void LibraryContext::BindChannelLists(const S_CONFIG& config) {
   if (!favourites_ || !search_results_) return;
   for (int channel = 0; channel < kChannelCount; ++channel) {
-    const S_CONFIG_CH& entry = config.channel[channel];
+    CChannelList::Kind kind;
     std::string file;
-    if (entry.iType == kChannelSearchList) {
-      ResolveFileSetting(entry.pcPath, "search.vrl", &file);
-      search_results_->Bind(channel, CChannelList::kSearchList, file, 0);
-    } else if (entry.iType == kChannelFavourites) {
-      ResolveFileSetting(entry.pcPath, "favorite.vrl", &file);
-      favourites_->Bind(channel, CChannelList::kFavourites, file, 0);
-    }
+    if (!ChannelListFile(config.channel[channel], &kind, &file)) continue;
+    CChannelList* list =
+        kind == CChannelList::kSearchList ? search_results_.get() : favourites_.get();
+    list->Bind(channel, kind, file, 0);
   }
 }
 

@@ -83,4 +83,16 @@ bool CChannelList::ChangedOnDisk() const { return GetFileWriteTime(file_name_) !
 
 void CChannelList::RememberFileTime() { file_time_ = GetFileWriteTime(file_name_); }
 
+bool ChannelListFile(const S_CONFIG_CH& entry, CChannelList::Kind* kind, std::string* file) {
+  if (entry.iType == kChannelSearchList) {
+    *kind = CChannelList::kSearchList;
+    return ResolveFileSetting(entry.pcPath, "search.vrl", file);
+  }
+  if (entry.iType == kChannelFavourites) {
+    *kind = CChannelList::kFavourites;
+    return ResolveFileSetting(entry.pcPath, "favorite.vrl", file);
+  }
+  return false;
+}
+
 }  // namespace velmor

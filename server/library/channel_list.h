@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/config.h"
 #include "platform/file_system.h"
 
 namespace velmor {
@@ -61,5 +62,10 @@ class CChannelList {
   platform::FileTime file_time_ = 0;
   std::vector<S_CHANNEL_ITEM> items_;
 };
+
+// The list a channel of the search-results or favourites type keeps: its
+// kind and its file (the channel's path, or "search.vrl" / "favorite.vrl"
+// beside the program). False for the other channel types.
+bool ChannelListFile(const S_CONFIG_CH& entry, CChannelList::Kind* kind, std::string* file);
 
 }  // namespace velmor

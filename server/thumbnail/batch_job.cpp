@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/paths.h"
+#include "library/channel_list.h"
 #include "library/data_table.h"
 #include "library/list_file.h"
 #include "platform/clock.h"
@@ -24,14 +25,11 @@ std::string AbsoluteInProgramFolder(const std::string& value) {
 // them.
 void ChannelListFiles(const S_CONFIG& config, BatchContext* context) {
   for (const S_CONFIG_CH& entry : config.channel) {
+    CChannelList::Kind kind;
     std::string file;
-    if (entry.iType == kChannelSearchList &&
-        ResolveFileSetting(entry.pcPath, "search.vrl", &file)) {
-      context->search_results = WithForwardSlashes(file);
-    } else if (entry.iType == kChannelFavourites &&
-               ResolveFileSetting(entry.pcPath, "favorite.vrl", &file)) {
-      context->favourites_list = WithForwardSlashes(file);
-    }
+    if (!ChannelListFile(entry, &kind, &file)) continue;
+    (kind == CChannelList::kSearchList ? context->search_results : context->favourites_list) =
+        WithForwardSlashes(file);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "thumbnail/converter_run.h"
 
 #include "core/paths.h"
+#include "library/channel_list.h"
 #include "library/data_table.h"
 #include "library/list_file.h"
 #include "library/list_scanner.h"
@@ -22,8 +23,6 @@ constexpr char kSearchListLabel[] = "検索対象リスト上のフォルダ";
 constexpr char kFolderLabel[] = "フォルダ";
 constexpr char kDroppedFileLabel[] = "ドロップされたファイル";
 constexpr char kDroppedListLabel[] = "ドロップされたプレイリスト 拡張子vrl";
-// A list entry without a size of its own.
-constexpr int64_t kListSizeUnknown = -10;
 
 std::string SweepTitle(const BatchCounters& counters) {
   return "空のマーカーファイルを移動中・・・(空:" + std::to_string(counters.empty) +
@@ -99,6 +98,17 @@ void ConvertMarkers(BatchJob& job, const BatchContext& context, const BatchRecor
   ++job.run_counters().markers;
 }
 
+// "/a/b/c.mp4" as "/a/b" and "c.mp4" (a name at the root has the folder
+// "/"); false for a path that ends without a name.
+bool SplitFolderAndName(const std::string& path, std::string* folder, std::string* name) {
+  const size_t name_at = NamePosition(path);
+  if (name_at == 0 || name_at >= path.size()) return false;
+  *folder = path.substr(0, name_at - 1);
+  if (folder->empty()) *folder = "/";
+  *name = path.substr(name_at);
+  return true;
+}
+
 bool IsFile(const std::string& path) {
   return platform::GetPathType(ToHostSeparators(path)) == platform::PathType::kFile;
 }
@@ -115,18 +125,17 @@ void ConvertWithProgress(BatchJob& job, const BatchContext& context, const char*
 void ConvertListEntry(BatchJob& job, const BatchContext& context, const char* label,
                       const std::string& line) {
   const ListPathLine entry = ParseListPathLine(line);
-  if (!platform::IsAbsolutePath(ToHostSeparators(entry.path))) return;
-  int64_t size = entry.has_size ? entry.size : kListSizeUnknown;
-  if (size == kListSizeUnknown) {
-    size = PathKind(ToHostSeparators(entry.path)) == kPathFolder
-               ? kSizeFolder
-               : GetFileSize64(ToHostSeparators(entry.path));
+  const std::string host_path = ToHostSeparators(entry.path);
+  std::string folder;
+  std::string name;
+  if (!platform::IsAbsolutePath(host_path) || !SplitFolderAndName(entry.path, &folder, &name)) {
+    return;
   }
-  const size_t name_at = NamePosition(entry.path);
-  if (name_at == 0 || name_at >= entry.path.size()) return;
-  std::string folder = entry.path.substr(0, name_at - 1);
-  if (folder.empty()) folder = "/";
-  ConvertWithProgress(job, context, label, folder, entry.path.substr(name_at), size, true);
+  int64_t size = entry.has_size ? entry.size : CChannelList::kSizeUnknown;
+  if (size == CChannelList::kSizeUnknown) {
+    size = PathKind(host_path) == kPathFolder ? kSizeFolder : GetFileSize64(host_path);
+  }
+  ConvertWithProgress(job, context, label, folder, name, size, true);
 }
 
 void ConvertList(BatchJob& job, const BatchContext& context, const char* label,
@@ -143,12 +152,13 @@ void ConvertList(BatchJob& job, const BatchContext& context, const char* label,
 void ConvertKnownFolder(BatchJob& job, const BatchContext& context, const char* label,
                         const std::string& folder) {
   BatchRecord record;
-  if (!FindFolderRecord(context.table, folder, &record)) return;
-  const size_t name_at = NamePosition(folder);
-  if (name_at == 0 || name_at >= folder.size()) return;
-  std::string parent = folder.substr(0, name_at - 1);
-  if (parent.empty()) parent = "/";
-  ConvertWithProgress(job, context, label, parent, folder.substr(name_at), kSizeFolder, false);
+  std::string parent;
+  std::string name;
+  if (!FindFolderRecord(context.table, folder, &record) ||
+      !SplitFolderAndName(folder, &parent, &name)) {
+    return;
+  }
+  ConvertWithProgress(job, context, label, parent, name, kSizeFolder, false);
 }
 
 void SweepEmptyMarkerFiles(BatchJob& job, const BatchContext& context) {
