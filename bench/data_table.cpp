@@ -6,7 +6,8 @@
 // line loops and reading the same records from an indexed SQLite table into
 // structs (the library store media servers commonly use; left out when the
 // build found no SQLite), prints the ratios, and it loads half the table to
-// show how loading grows. --profile-loads K only loads the table K times, for
+// show how loading grows. Loads and reads print the middle time of five
+// runs. --profile-loads K only loads the table K times, for
 // a profiler (perf record) to see where loading spends its time. On Linux it prints the memory the
 // loaded table holds (resident set growth) and the process' peak.
 #include <algorithm>
@@ -151,6 +152,17 @@ double TimeLoad(const std::string& path, int device) {
   const double ms = MillisecondsSince(start);
   if (table.Lock().record_count() == 0) std::cerr << "nothing loaded from " << path << "\n";
   return ms;
+}
+
+// The middle time of five runs: one run's time swings with what else the
+// machine does.
+template <typename Timed>
+double MedianOfRuns(Timed timed) {
+  constexpr int kRuns = 5;
+  std::vector<double> times;
+  for (int i = 0; i < kRuns; ++i) times.push_back(timed());
+  std::sort(times.begin(), times.end());
+  return times[kRuns / 2];
 }
 
 // The plain stdio loops the table's file handling is measured against.
@@ -381,7 +393,8 @@ int Run(const BenchOptions& options, const std::string& folder) {
                   static_cast<double>(resident_kb - resident_before_kb) / 1024.0);
     }
   }
-  Print("load, out of order (sorted on load)", TimeLoad(unordered, 10));
+  Print("load, out of order (sorted on load)",
+        MedianOfRuns([&] { return TimeLoad(unordered, 10); }));
   DataTable table;
   table.Open({10, table_file, ""});
   table.Lock().Touch(nullptr);
@@ -389,7 +402,7 @@ int Run(const BenchOptions& options, const std::string& folder) {
   if (!table.Save()) std::cerr << "save failed\n";
   const double save_ms = MillisecondsSince(start);
   Print("save (build the text, write, rename)", save_ms);
-  const double load_ms = TimeLoad(table_file, 11);
+  const double load_ms = MedianOfRuns([&] { return TimeLoad(table_file, 11); });
   Print("load, in order", load_ms);
 
   int found = 0;
@@ -400,7 +413,7 @@ int Run(const BenchOptions& options, const std::string& folder) {
   std::printf("%-44s %10.3f us\n", "  per lookup", lookup_ms * 1000.0 / options.lookups);
 
   size_t lines = 0;
-  const double read_ms = TimeStdioRead(table_file, &lines);
+  const double read_ms = MedianOfRuns([&] { return TimeStdioRead(table_file, &lines); });
   const double write_ms = TimeStdioWrite(stdio_file, records);
   // What flushing the file to disk costs alone: the same bytes written
   // whole, flushed and renamed, with no text to build.
@@ -421,7 +434,7 @@ int Run(const BenchOptions& options, const std::string& folder) {
   const std::string sqlite_file = folder + "/library.db";
   if (WriteSqlite(sqlite_file, records)) {
     size_t rows = 0;
-    const double sqlite_ms = TimeSqliteLoad(sqlite_file, &rows);
+    const double sqlite_ms = MedianOfRuns([&] { return TimeSqliteLoad(sqlite_file, &rows); });
     int sqlite_found = 0;
     const double sqlite_lookup_ms =
         TimeSqliteLookups(sqlite_file, records, options.lookups, &random, &sqlite_found);
@@ -449,7 +462,7 @@ int Run(const BenchOptions& options, const std::string& folder) {
   half.Open({10, half_file, ""});
   half.Lock().Touch(nullptr);
   half.Save();  // in order
-  const double half_ms = TimeLoad(half_file, 11);
+  const double half_ms = MedianOfRuns([&] { return TimeLoad(half_file, 11); });
   Print("load, in order, half the records", half_ms);
   std::printf("%-44s %10.2f (n log n with cache misses: 2 to 3; quadratic: 4)\n",
               "load growth, full / half", load_ms / std::max(half_ms, 0.001));

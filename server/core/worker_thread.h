@@ -1,4 +1,4 @@
-// The one thread helper of the server: optional start, pass and end
+// The long-running thread helper of the server: optional start, pass and end
 // callbacks with user data, a stop event and a done event. The pass callback
 // runs again and again until the thread is stopped or a pass returns 0; each
 // pass does its own sleeping (or waiting on a socket or event).

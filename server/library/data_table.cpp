@@ -1,4 +1,6 @@
 #include "library/data_table.h"
+#include <chrono>
+#include <cstdio>
 
 #include <algorithm>
 #include <cstdio>
@@ -6,6 +8,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "core/parallel_tasks.h"
 #include "core/paths.h"
 #include "library/data_table_file.h"
 
@@ -190,8 +193,8 @@ void DataTable::LoadFile() {
   FileStamp stamp;
   std::string bytes;
   const ReadResult result = ReadFile(&stamp, &bytes);
-  TableText text;
-  if (result == ReadResult::kRead) ReadTableText(bytes, &text);
+  std::vector<TableText> pieces;
+  if (result == ReadResult::kRead) pieces = ReadTableTextInParts(bytes, ParallelWidth());
 
   std::lock_guard<std::recursive_mutex> lock(lock_);
   store_.Clear();
@@ -201,13 +204,17 @@ void DataTable::LoadFile() {
   // written over it, and until then nothing is.
   seen_valid_ = result != ReadResult::kUnreadable;
   seen_ = stamp;
-  store_.AdoptAndAppend(std::move(text.records));
+  bool damaged = false;
+  for (TableText& piece : pieces) {
+    store_.AdoptAndAppend(std::move(piece.records));
+    damaged = damaged || piece.damaged;
+  }
   if (!store_.PrimaryInOrder()) {
     store_.SortPrimary();
     TouchLocked(nullptr);  // rewrite the file in order
   }
   store_.SortIdAndName();
-  if (text.damaged) damaged_source_ = std::move(bytes);
+  if (damaged) damaged_source_ = std::move(bytes);
   RecomputeNextSequenceLocked();
 }
 

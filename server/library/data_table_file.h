@@ -61,5 +61,9 @@ struct TableText {
 // asked for by id and would only hand out a wrong one. Incomplete lines with
 // a real id are kept with what they hold.
 void ReadTableText(std::string_view bytes, TableText* table);
+// The same, read in up to `parts` pieces of whole lines side by side (a
+// large file only): the pieces in file order, each with its own records and
+// damage.
+std::vector<TableText> ReadTableTextInParts(std::string_view bytes, size_t parts);
 
 }  // namespace velmor

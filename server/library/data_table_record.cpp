@@ -101,12 +101,39 @@ int64_t RecordIdFromText(std::string_view id_text) {
   return static_cast<int64_t>(id);
 }
 
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The usual number: blanks, an optional '-', digits, then the end or a
+// character that is none of blank, tab and '-'. False, with nothing
+// stored, for anything else (a blank between digits, a second '-').
+bool ParsePlainDecimal(std::string_view text, int64_t* result) {
+  size_t at = 0;
+  while (at < text.size() && IsBlank(text[at])) ++at;
+  const bool negative = at < text.size() && text[at] == '-';
+  if (negative) ++at;
+  uint64_t value = 0;
+  for (; at < text.size(); ++at) {
+    const unsigned digit = static_cast<unsigned char>(text[at]) - unsigned{'0'};
+    if (digit > 9) break;
+    value = value * 10 + digit;
+  }
+  if (at < text.size() && (IsBlank(text[at]) || text[at] == '-')) return false;
+  *result = static_cast<int64_t>(negative ? 0 - value : value);
+  return true;
+}
+
+}  // namespace
+
 int64_t ParseLenientDecimal(std::string_view text) {
+  int64_t plain = 0;
+  if (ParsePlainDecimal(text, &plain)) return plain;
   uint64_t value = 0;
   bool negative = false;
   bool seen_digit = false;
   for (const char c : text) {
-    if (c == ' ' || c == '\t') continue;
+    if (IsBlank(c)) continue;
     if (c == '-' && !seen_digit && !negative) {
       negative = true;
       continue;

@@ -176,6 +176,35 @@ TEST(DataTableFileText, TakesTheUsableRecordsAndNoticesTheRest) {
   EXPECT_EQ(table.records[1].path, "/cut");
 }
 
+// A large file is read in pieces side by side: together they hold the
+// records of one read, in file order, and its damage.
+TEST(DataTableFileText, ReadInPiecesGivesTheRecordsOfOneRead) {
+  std::string text = "\xEF\xBB\xBF#ver whatever\r\n";
+  for (int i = 0; i < 20000; ++i) {
+    S_DATATABLE record = Sample();
+    record.id_text = FormatIdText(20240315, 10, i + 1);
+    record.SetPath("/v/" + std::to_string(i) + ".mp4");
+    AppendRecordLine(record, &text);
+    if (i == 15000) text += "#dat\t\"junk\"\r\n";
+  }
+  TableText whole;
+  ReadTableText(text, &whole);
+  ASSERT_EQ(whole.records.size(), 20000u);
+  const std::vector<TableText> pieces = ReadTableTextInParts(text, 4);
+  EXPECT_EQ(pieces.size(), 4u);
+  std::vector<std::string> paths;
+  bool damaged = false;
+  for (const TableText& piece : pieces) {
+    for (const S_DATATABLE& record : piece.records) paths.push_back(record.path);
+    damaged = damaged || piece.damaged;
+  }
+  ASSERT_EQ(paths.size(), whole.records.size());
+  for (size_t i = 0; i < paths.size(); ++i) ASSERT_EQ(paths[i], whole.records[i].path);
+  EXPECT_TRUE(damaged);
+  EXPECT_TRUE(whole.damaged);
+  EXPECT_EQ(ReadTableTextInParts(LineOf(Sample()), 4).size(), 1u) << "a small file: one piece";
+}
+
 TEST(DataTableFileText, AnotherEncodingIsDamageWithoutRecords) {
   // The same table saved as UTF-16 by an editor.
   const std::string utf8 = "#dat\t\"20240315_10_000001\"\t\"1\"\t\"2\"\t\"3\"\t\"/a\"\t\"\"\r\n";

@@ -84,6 +84,8 @@ TEST(LenientDecimal, SkipsBlanksAndStopsAtOtherCharacters) {
   EXPECT_EQ(ParseLenientDecimal("12x3"), 12);
   EXPECT_EQ(ParseLenientDecimal("1-2"), 1) << "a minus after a digit ends the number";
   EXPECT_EQ(ParseLenientDecimal("--5"), 0);
+  EXPECT_EQ(ParseLenientDecimal("\t- 3 4"), -34);
+  EXPECT_EQ(ParseLenientDecimal("7-"), 7);
   EXPECT_EQ(ParseLenientDecimal(""), 0);
   EXPECT_EQ(ParseLenientDecimal("-9223372036854775808"), INT64_MIN);
   ParseLenientDecimal("999999999999999999999999999");  // wraps, no overflow
@@ -111,8 +113,10 @@ TEST(RecordNames, StorablePathsCannotCutALine) {
 // The store's indexes order names as CompareNames does and keep records with
 // equal keys in the order they were added, whatever the names share: long
 // common beginnings, one name the start of another, zero bytes, the bytes
-// whose place UTF-16 order moves.
-TEST(DataTableStore, SortsByNameAndSizeLikeCompareNamesKeepingEqualKeysInOrder) {
+// whose place UTF-16 order moves. A large store sorts its halves side by
+// side and merges them; ids may be negative.
+void CheckStoreOrder(int copies) {
+  SCOPED_TRACE(copies);
   using namespace std::string_literals;
   const std::vector<std::string> names = {
       "",
@@ -140,12 +144,13 @@ TEST(DataTableStore, SortsByNameAndSizeLikeCompareNamesKeepingEqualKeysInOrder) 
   };
   DataTableStore store;
   std::vector<S_DATATABLE*> added;
-  for (int copy = 0; copy < 3; ++copy) {
+  for (int copy = 0; copy < copies; ++copy) {
     for (size_t i = 0; i < names.size(); ++i) {
       S_DATATABLE record;
       record.SetPath("/media/" + names[names.size() - 1 - i]);
       record.file_size = static_cast<int64_t>((i + copy) % 3) - 2;
-      record.id_int = 1000 - static_cast<int64_t>(added.size()) % 7;
+      const int64_t step = static_cast<int64_t>(added.size() % 7) - 3;
+      record.id_int = step * (int64_t{1} << 40) + static_cast<int64_t>(added.size() % 5);
       added.push_back(store.AddToPool(record));
       store.AppendToIndexes(added.back());
     }
@@ -175,8 +180,13 @@ TEST(DataTableStore, SortsByNameAndSizeLikeCompareNamesKeepingEqualKeysInOrder) 
   std::stable_sort(by_id.begin(), by_id.end(), [](const S_DATATABLE* a, const S_DATATABLE* b) {
     return a->id_int < b->id_int;
   });
-  const DataTableStore::Range ids = store.IdsFrom(0);
+  const DataTableStore::Range ids = store.IdsFrom(INT64_MIN);
   EXPECT_TRUE(std::vector<S_DATATABLE*>(ids.begin(), ids.end()) == by_id);
+}
+
+TEST(DataTableStore, SortsByNameAndSizeLikeCompareNamesKeepingEqualKeysInOrder) {
+  CheckStoreOrder(3);
+  CheckStoreOrder(2400);
 }
 
 }  // namespace
