@@ -15,15 +15,6 @@ namespace {
 // Chapter trees nested deeper than this (a folder link that loops) stop.
 constexpr int kMaxChapterDepth = 32;
 
-// The folder's entries with the sizes and times of those the caller
-// wants: a listing reads no status of a file it leaves out.
-std::vector<platform::FileInfo> Entries(const std::string& folder,
-                                        const platform::WantsDetails& wants_details) {
-  std::vector<platform::FileInfo> entries;
-  platform::ListFolder(ToHostSeparators(folder), wants_details, &entries);
-  return entries;
-}
-
 bool Wants(int mask, int media_type) {
   switch (media_type) {
     case kMediaVideo:
@@ -70,7 +61,7 @@ int FolderListing::FolderMediaType(const std::string& folder, int mask, bool cha
   bool audio = false;
   int images = 0;
   const auto names_only = [](std::string_view, bool) { return false; };
-  for (const platform::FileInfo& entry : Entries(folder, names_only)) {
+  for (const platform::FileInfo& entry : ReadFolderEntries(folder, names_only)) {
     if (entry.is_folder) continue;
     const MediaType type = media_.TypeOf(entry.name);
     if (type == kMediaVideo && (mask & kMaskVideo)) return kMediaVideo;
@@ -90,7 +81,7 @@ FolderListing::ChapterTree FolderListing::BuildChapterTree(const std::string& fo
   const auto chapter_entry = [&](std::string_view name, bool is_folder) {
     return is_folder || (tree.media_type != kMediaNone && media_.TypeOf(name) == picked);
   };
-  for (const platform::FileInfo& entry : Entries(folder, chapter_entry)) {
+  for (const platform::FileInfo& entry : ReadFolderEntries(folder, chapter_entry)) {
     S_SORTW item;
     item.name = entry.name;
     SetDates(entry.write_time, &item);
@@ -181,15 +172,31 @@ void FolderListing::Lookup(const std::string& folder, const std::string& name, i
   *id = table.NewTemporaryId();
 }
 
+// The folder's entries with the sizes and times of the files the listing
+// wants: it reads no status of a file it leaves out. A walk over a tree reads
+// the folders it comes to next ahead, beside its own work.
+std::vector<platform::FileInfo> FolderListing::ListedEntries(const std::string& folder,
+                                                             bool recursive) {
+  platform::WantsDetails wants = [this](std::string_view name, bool is_folder) {
+    return is_folder || Wants(request_.media_mask, media_.TypeOf(name));
+  };
+  if (!recursive) return ReadFolderEntries(folder, wants);
+  if (read_ahead_ == nullptr) read_ahead_ = std::make_unique<FolderReadAhead>(std::move(wants));
+  return read_ahead_->Take(folder);
+}
+
 int FolderListing::ListFolder(const std::string& folder, int indent, bool recursive) {
   if (IsInChapterFolder(folder)) return 1;
   records_->BeginFolder(folder, indent);
-  const std::vector<platform::FileInfo> entries =
-      Entries(folder, [&](std::string_view name, bool is_folder) {
-        return is_folder || Wants(request_.media_mask, media_.TypeOf(name));
-      });
+  const std::vector<platform::FileInfo> entries = ListedEntries(folder, recursive);
   std::vector<Subfolder> subfolders = Subfolders(entries, folder);
-  if (!recursive) {
+  if (recursive) {
+    std::vector<std::string> next;
+    for (const Subfolder& subfolder : subfolders) {
+      if (!subfolder.chapter) next.push_back(JoinPath(folder, subfolder.name));
+    }
+    read_ahead_->QueueNext(next);
+  } else {
     for (const Subfolder& subfolder : subfolders) {
       if (subfolder.chapter) continue;
       S_LIST_RECORD record;

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/config.h"
 #include "library/data_table.h"
 #include "library/ext_set.h"
+#include "library/folder_read_ahead.h"
 #include "library/list_record.h"
 #include "library/sort_items.h"
 
@@ -54,6 +56,7 @@ class FolderListing {
     bool chapter = false;
   };
 
+  std::vector<platform::FileInfo> ListedEntries(const std::string& folder, bool recursive);
   bool IsInChapterFolder(const std::string& path) const;
   bool IsChapterFolder(const std::string& path) const;
   std::vector<Subfolder> Subfolders(const std::vector<platform::FileInfo>& entries,
@@ -72,6 +75,8 @@ class FolderListing {
   MediaSets media_;
   ListingRequest request_;
   const S_CONFIG& config_;
+  // Made by the first walk over a tree; last, so it ends first.
+  std::unique_ptr<FolderReadAhead> read_ahead_;
 };
 
 // Local dates of a file time: yyyymmdd and yyyymmddhhmmss.
