@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 
 #include "core/parallel_tasks.h"
@@ -21,6 +22,9 @@ bool NameLess(const S_DATATABLE* a, const S_DATATABLE* b) {
 }
 
 using Less = bool (*)(const S_DATATABLE*, const S_DATATABLE*);
+
+// From this many records on, a sort is worth a second thread.
+constexpr size_t kSideBySideFrom = 50000;
 
 // Takes the record out of a sorted index; its key must be the one it was
 // sorted by.
@@ -50,12 +54,29 @@ struct NameChunk {
 
 constexpr size_t kChunkBytes = 16;
 
+// Whether a word holds a byte of EE or above, the only ones NameByteRank
+// moves: for a byte with its top bit set, its low seven bits plus 0x12
+// reach 0x80 exactly then, and no sum carries into the next byte.
+bool HasMovedByte(uint64_t word) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+  constexpr uint64_t kTop = 0x8080808080808080;
+  return (((word & kLow7) + 0x1212121212121212) & word & kTop) != 0;
+}
+
+// Up to eight bytes, the first highest, each by its NameByteRank. Names
+// are read eight bytes at once; only words with a moved byte go byte by
+// byte.
 uint64_t RankedWord(const char* bytes, size_t count) {
+  uint8_t padded[8] = {};
+  std::memcpy(padded, bytes, count);
   uint64_t word = 0;
+  for (const uint8_t byte : padded) word = (word << 8) | byte;  // one load and a byte swap
+  if (!HasMovedByte(word)) return word;
+  uint64_t ranked = 0;
   for (size_t i = 0; i < count; ++i) {
-    word |= uint64_t{NameByteRank(static_cast<uint8_t>(bytes[i]))} << (56 - 8 * i);
+    ranked |= uint64_t{NameByteRank(static_cast<uint8_t>(bytes[i]))} << (56 - 8 * i);
   }
-  return word;
+  return ranked;
 }
 
 NameChunk ChunkAt(std::string_view name, size_t depth) {
@@ -103,7 +124,6 @@ bool EntryLess(const SortEntry& a, const SortEntry& b) {
 // A large index is sorted in two halves side by side, which are merged.
 template <typename LeadOf>
 void SortByLeadAndName(DataTableStore::Index* index, LeadOf lead_of) {
-  constexpr size_t kSortInHalvesFrom = 50000;
   const size_t count = index->size();
   std::vector<SortEntry> entries(count);
   const auto sort_part = [&](size_t begin, size_t end) {
@@ -114,7 +134,7 @@ void SortByLeadAndName(DataTableStore::Index* index, LeadOf lead_of) {
     std::sort(entries.begin() + static_cast<std::ptrdiff_t>(begin),
               entries.begin() + static_cast<std::ptrdiff_t>(end), &EntryLess);
   };
-  const size_t half = count >= kSortInHalvesFrom && ParallelWidth() > 1 ? count / 2 : count;
+  const size_t half = count >= kSideBySideFrom && ParallelWidth() > 1 ? count / 2 : count;
   const std::function<void()> halves[] = {[&] { sort_part(0, half); },
                                           [&] { sort_part(half, count); }};
   RunTogether(std::span(halves, half < count ? 2 : 1));
@@ -260,7 +280,11 @@ void DataTableStore::SortIdAndName() {
       [this] {
         if (!std::is_sorted(by_id_.begin(), by_id_.end(), &IdLess)) SortById(&by_id_);
       }};
-  RunTogether(sorts);
+  if (by_id_.size() >= kSideBySideFrom) {
+    RunTogether(sorts);
+  } else {
+    for (const std::function<void()>& sort : sorts) sort();
+  }
 }
 
 S_DATATABLE* DataTableStore::FindById(int64_t id) const {

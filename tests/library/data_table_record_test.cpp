@@ -141,6 +141,9 @@ void CheckStoreOrder(int copies) {
       "\xEF\xBD\xB1",
       "\xF0\x9F\x98\x80",
       "\xFF",
+      "\xED\x9F\xBF",
+      "ab\xED\x9F\xBF\xEE\x80\x80",
+      "ab\xED\x9F\xBF\xF0\x9F\x98\x80",
   };
   DataTableStore store;
   std::vector<S_DATATABLE*> added;
