@@ -4,6 +4,7 @@
 
 #include "core/paths.h"
 #include "library/data_table_record.h"
+#include "library/folder_read_ahead.h"
 #include "library/natural_order.h"
 
 namespace velmor {
@@ -21,10 +22,10 @@ enum MediaRecordType : int { kMediaFolder = 0, kMediaFile = 5 };
 constexpr int64_t kFolderMark = 8;
 constexpr int kWholeMediaMask = kMaskVideo | kMaskAudio | kMaskImage;
 
-std::vector<platform::FileInfo> Entries(const std::string& folder) {
-  std::vector<platform::FileInfo> entries;
-  platform::ListFolder(ToHostSeparators(folder), &entries);
-  return entries;
+// A folder's entries without sizes and times: names, kinds and the hidden
+// mark are all the folder browser looks at.
+std::vector<platform::FileInfo> NamesOnly(const std::string& folder) {
+  return ReadFolderEntries(folder, [](std::string_view, bool) { return false; });
 }
 
 // The media type a folder's own files give it: video before audio before
@@ -132,7 +133,7 @@ bool GetDirJob::Passes(const std::string& path, const platform::FileInfo& folder
 
 int GetDirJob::ProbeSubfolders(const std::string& folder) {
   if (!EnterFolder(folder)) return -1;
-  for (const platform::FileInfo& entry : Entries(folder)) {
+  for (const platform::FileInfo& entry : NamesOnly(folder)) {
     if (Passes(JoinPath(folder, entry.name), entry)) return 1;
   }
   return 0;
@@ -145,7 +146,7 @@ int GetDirJob::ListSubfolders() {
   if (!EnterFolder(path)) return 0;
   std::vector<S_PATH> found;
   int result = 1;
-  for (const platform::FileInfo& entry : Entries(path)) {
+  for (const platform::FileInfo& entry : NamesOnly(path)) {
     const std::string subfolder = JoinPath(path, entry.name);
     if (!IsQuotable(entry.name) || !Passes(subfolder, entry)) continue;
     const int flag = ProbeSubfolders(subfolder);
@@ -166,7 +167,12 @@ int GetDirJob::ListSubfolders() {
 // own entry and files.
 int GetDirJob::ListMediaTree(const std::string& folder, int depth) {
   if (!EnterFolder(folder)) return 0;
-  const std::vector<platform::FileInfo> entries = Entries(folder);
+  const MediaSets media_sets = media();
+  // Sizes of media files only: the records of other entries are not sent.
+  const std::vector<platform::FileInfo> entries =
+      ReadFolderEntries(folder, [&](std::string_view name, bool is_folder) {
+        return !is_folder && media_sets.IsMedia(name);
+      });
   std::vector<platform::FileInfo> subfolders;
   for (const platform::FileInfo& entry : entries) {
     if (entry.is_folder) subfolders.push_back(entry);
@@ -179,7 +185,6 @@ int GetDirJob::ListMediaTree(const std::string& folder, int depth) {
       if (ListMediaTree(JoinPath(folder, subfolder.name), depth + 1) == 0) return 0;
     }
   }
-  const MediaSets media_sets = media();
   const int media_type = FolderMediaType(entries, media_sets, kWholeMediaMask);
   if (media_type == kMediaNone || !IsQuotable(folder)) return 1;
   const CExt& wanted = SetOf(media_type, media_sets);
