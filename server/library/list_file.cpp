@@ -23,7 +23,8 @@ bool ReadListName(const std::string& path, std::string* name) {
     if (line == "#end") return false;
     if (line.rfind("#name", 0) != 0) continue;
     std::string token;
-    if (GetToken(line, 2, &token)) {
+    // A name that comes out empty ("", or a lone CR) is no name either.
+    if (GetToken(line, 2, &token) && !token.empty()) {
       *name = token;
       return true;
     }

@@ -22,6 +22,7 @@ TEST(ReadListName, TakesTheFirstNameLine) {
   EXPECT_TRUE(found);
   EXPECT_EQ(NameOf("#name \"Two Words\" x\n#name Second\n"), "Two Words");
   EXPECT_EQ(NameOf("#name\n#name Later\n"), "Later") << "a #name without a name is skipped";
+  EXPECT_EQ(NameOf("#name \"\"\n#name\t\r\r\n#name Later\n"), "Later") << "so is an empty one";
   EXPECT_EQ(NameOf("/a.mp4\n#name Last"), "Last") << "no line break at the end";
 }
 
