@@ -8,8 +8,8 @@
 // build found no SQLite), prints the ratios, and it loads half the table to
 // show how loading grows. Loads and reads print the middle time of five
 // runs, and the two times of a ratio with a reference are taken in turns.
-// --profile-loads K only loads the table K
-// times, for a profiler (perf record) to see where loading spends its time. On Linux it prints the
+// --profile-loads K only loads the table K times, for a profiler (perf
+// record) to see where loading spends its time. On Linux it prints the
 // memory the loaded table holds (resident set growth) and the process' peak.
 #include <algorithm>
 #include <atomic>

@@ -1,6 +1,4 @@
 #include "library/data_table.h"
-#include <chrono>
-#include <cstdio>
 
 #include <algorithm>
 #include <cstdio>

@@ -4,6 +4,7 @@
 
 #include "core/paths.h"
 #include "library/data_table_record.h"
+#include "library/folder_entries.h"
 #include "library/list_file.h"
 #include "library/natural_order.h"
 #include "platform/clock.h"
@@ -60,8 +61,7 @@ bool FolderListing::IsChapterFolder(const std::string& path) const {
 int FolderListing::FolderMediaType(const std::string& folder, int mask, bool chapter) const {
   bool audio = false;
   int images = 0;
-  const auto names_only = [](std::string_view, bool) { return false; };
-  for (const platform::FileInfo& entry : ReadFolderEntries(folder, names_only)) {
+  for (const platform::FileInfo& entry : ReadFolderNames(folder)) {
     if (entry.is_folder) continue;
     const MediaType type = media_.TypeOf(entry.name);
     if (type == kMediaVideo && (mask & kMaskVideo)) return kMediaVideo;

@@ -4,16 +4,9 @@
 #include <system_error>
 #include <utility>
 
-#include "core/paths.h"
+#include "library/folder_entries.h"
 
 namespace velmor {
-
-std::vector<platform::FileInfo> ReadFolderEntries(const std::string& folder,
-                                                  const platform::WantsDetails& wants_details) {
-  std::vector<platform::FileInfo> entries;
-  platform::ListFolder(ToHostSeparators(folder), wants_details, &entries);
-  return entries;
-}
 
 FolderReadAhead::FolderReadAhead(platform::WantsDetails wants_details)
     : wants_details_(std::move(wants_details)) {

@@ -21,11 +21,6 @@
 
 namespace velmor {
 
-// A folder's entries, with the sizes and times `wants_details` asks for.
-// The folder in the server's form ("/").
-std::vector<platform::FileInfo> ReadFolderEntries(const std::string& folder,
-                                                  const platform::WantsDetails& wants_details);
-
 class FolderReadAhead {
  public:
   static constexpr size_t kMostAhead = 32;

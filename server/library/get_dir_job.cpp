@@ -4,7 +4,7 @@
 
 #include "core/paths.h"
 #include "library/data_table_record.h"
-#include "library/folder_read_ahead.h"
+#include "library/folder_entries.h"
 #include "library/natural_order.h"
 
 namespace velmor {
@@ -21,12 +21,6 @@ enum MediaRecordType : int { kMediaFolder = 0, kMediaFile = 5 };
 // A folder whose record has this state bit carries it as its flag.
 constexpr int64_t kFolderMark = 8;
 constexpr int kWholeMediaMask = kMaskVideo | kMaskAudio | kMaskImage;
-
-// A folder's entries without sizes and times: names, kinds and the hidden
-// mark are all the folder browser looks at.
-std::vector<platform::FileInfo> NamesOnly(const std::string& folder) {
-  return ReadFolderEntries(folder, [](std::string_view, bool) { return false; });
-}
 
 // The media type a folder's own files give it: video before audio before
 // image, as the mask allows.
@@ -133,7 +127,7 @@ bool GetDirJob::Passes(const std::string& path, const platform::FileInfo& folder
 
 int GetDirJob::ProbeSubfolders(const std::string& folder) {
   if (!EnterFolder(folder)) return -1;
-  for (const platform::FileInfo& entry : NamesOnly(folder)) {
+  for (const platform::FileInfo& entry : ReadFolderNames(folder)) {
     if (Passes(JoinPath(folder, entry.name), entry)) return 1;
   }
   return 0;
@@ -146,7 +140,7 @@ int GetDirJob::ListSubfolders() {
   if (!EnterFolder(path)) return 0;
   std::vector<S_PATH> found;
   int result = 1;
-  for (const platform::FileInfo& entry : NamesOnly(path)) {
+  for (const platform::FileInfo& entry : ReadFolderNames(path)) {
     const std::string subfolder = JoinPath(path, entry.name);
     if (!IsQuotable(entry.name) || !Passes(subfolder, entry)) continue;
     const int flag = ProbeSubfolders(subfolder);
@@ -168,11 +162,9 @@ int GetDirJob::ListSubfolders() {
 int GetDirJob::ListMediaTree(const std::string& folder, int depth) {
   if (!EnterFolder(folder)) return 0;
   const MediaSets media_sets = media();
-  // Sizes of media files only: the records of other entries are not sent.
-  const std::vector<platform::FileInfo> entries =
-      ReadFolderEntries(folder, [&](std::string_view name, bool is_folder) {
-        return !is_folder && media_sets.IsMedia(name);
-      });
+  // Names tell the browser the folders and the media type; of the files it
+  // sends only media files, with their sizes.
+  const std::vector<platform::FileInfo> entries = ReadFolderMediaDetails(folder, media_sets);
   std::vector<platform::FileInfo> subfolders;
   for (const platform::FileInfo& entry : entries) {
     if (entry.is_folder) subfolders.push_back(entry);

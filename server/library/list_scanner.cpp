@@ -8,7 +8,7 @@
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "library/channel_root.h"
-#include "library/folder_read_ahead.h"
+#include "library/folder_entries.h"
 #include "library/list_file.h"
 
 namespace velmor {
@@ -93,11 +93,8 @@ int ListScanner::ScanFolderAt(const std::string& folder, bool recursive, int onc
                               const FolderCallback& on_folder) {
   if (on_folder(folder, nullptr, kFolder) == 0) return 0;
   const auto seen = visited_.find(folder);
-  // Only media files reach the callback with their entry: no other entry
-  // needs its status read.
-  const std::vector<platform::FileInfo> entries = ReadFolderEntries(
-      folder,
-      [this](std::string_view name, bool is_folder) { return !is_folder && media_.IsMedia(name); });
+  // Only media files reach the callback with their entry.
+  const std::vector<platform::FileInfo> entries = ReadFolderMediaDetails(folder, media_);
   if (seen != visited_.end() && once != 0) {
     if (once == 1 && seen->second) recursive = false;
   } else {

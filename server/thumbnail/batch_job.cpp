@@ -5,6 +5,7 @@
 #include "core/paths.h"
 #include "library/channel_list.h"
 #include "library/data_table.h"
+#include "library/folder_entries.h"
 #include "library/list_file.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -115,8 +116,7 @@ constexpr int kMaxDroppedFolderDepth = 64;
 void WalkDroppedFolderAt(BatchJob& job, const MediaSets& media, const std::string& folder,
                          const DroppedFolderVisitor& visit, int depth) {
   if (visit.folder) visit.folder(folder);
-  std::vector<platform::FileInfo> entries;
-  if (!platform::ListFolder(ToHostSeparators(folder), &entries)) return;
+  const std::vector<platform::FileInfo> entries = ReadFolderMediaDetails(folder, media);
   for (const platform::FileInfo& entry : entries) {
     if (job.cancelled()) return;
     if (!entry.is_folder && media.IsMedia(entry.name)) {

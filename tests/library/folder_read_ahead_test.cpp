@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "library/folder_entries.h"
 #include "platform/file_system.h"
 #include "test_support.h"
 
